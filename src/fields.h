@@ -1,0 +1,44 @@
+// Field rules on input: the 80-character text field and the 10-column real
+// field with four implied decimals.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace cdmg {
+
+// One record as the reader sees it: its first characters (at most 80, the
+// most any field list can take) and how it ended.
+struct RecordView {
+  const char *chars;
+  std::size_t length; // characters available, at most 80
+  bool line_feed;     // false: the file ended first
+};
+
+inline constexpr std::size_t kTextWidth = 80;
+
+enum class TextField { read, end_of_file };
+
+// Fills `out` (80 characters) from the record, padding a short record with
+// blanks. A record of fewer than 80 characters that the end of the file cut
+// off cannot fill the field.
+TextField read_text_field(const RecordView &record, char *out);
+
+enum class FieldStatus { value, end_of_file, bad_character };
+
+struct RealField {
+  FieldStatus status;
+  float value;
+};
+
+// Reads one real field of up to 10 characters at `pos`, advancing it past
+// what the field took (a comma that ends the field included; a line feed is
+// never taken, so every later field of the record ends at once).
+RealField read_real_field(const RecordView &record, std::size_t &pos);
+
+// The decimal value digits x 10^exponent, converted to the nearest double and
+// that rounded to single precision.
+float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negative);
+
+} // namespace cdmg

@@ -1,0 +1,159 @@
+#include "platform.h"
+
+#include <cerrno>
+#include <cfenv>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cdmg::platform {
+
+namespace {
+
+constexpr int kCommonFlags = O_CLOEXEC | O_NOCTTY;
+
+// Linux lets a folder be opened for reading; the program treats a folder
+// like a name that cannot be opened.
+int reject_folder(int fd) {
+  struct stat st {};
+  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return -1;
+  }
+  return fd;
+}
+
+int open_retrying(const char *name, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::open(name, flags | kCommonFlags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return reject_folder(fd);
+}
+
+} // namespace
+
+int test_exists(const char *name) {
+  struct stat st {};
+  return ::stat(name, &st) == 0 ? 0 : errno;
+}
+
+int open_read_write(const char *name) {
+  return open_retrying(name, O_RDWR);
+}
+int open_read_only(const char *name) {
+  return open_retrying(name, O_RDONLY);
+}
+int create_write_only(const char *name) {
+  return open_retrying(name, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+}
+
+bool is_character_device(int fd) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+bool is_terminal(int fd) {
+  return ::isatty(fd) == 1;
+}
+
+std::int64_t current_position(int fd) {
+  return ::lseek(fd, 0, SEEK_CUR);
+}
+
+std::int64_t file_size(int fd) {
+  struct stat st {};
+  return fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+}
+
+bool seek_to(int fd, std::int64_t position) {
+  return ::lseek(fd, static_cast<off_t>(position), SEEK_SET) == position;
+}
+
+int cut_back(int fd, std::int64_t length) {
+  int rc;
+  do {
+    rc = ::ftruncate(fd, static_cast<off_t>(length));
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0 ? 0 : errno;
+}
+
+std::ptrdiff_t read_some(int fd, char *data, std::size_t size) {
+  ssize_t n;
+  do {
+    n = ::read(fd, data, size);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
+int write_all(int fd, const char *data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return EIO;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+void close_file(int fd) {
+  ::close(fd);
+}
+
+const char *error_text(int error) {
+  return std::strerror(error);
+}
+
+void reset_floating_point() {
+  std::fesetenv(FE_DFL_ENV);
+}
+
+} // namespace cdmg::platform
+
+#include <csignal>
+#include <cstdlib>
+
+namespace cdmg::platform {
+
+namespace {
+sigset_t handled_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGFPE);
+  sigaddset(&set, SIGABRT);
+  return set;
+}
+} // namespace
+
+static_assert(sizeof(sigset_t) <= 256, "signal mask does not fit its holder");
+
+SignalHold::SignalHold() {
+  const sigset_t set = handled_signals();
+  sigset_t previous;
+  sigprocmask(SIG_BLOCK, &set, &previous);
+  std::memcpy(saved_, &previous, sizeof previous);
+}
+
+SignalHold::~SignalHold() {
+  sigset_t previous;
+  std::memcpy(&previous, saved_, sizeof previous);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void abort_process() {
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGABRT, &action, nullptr);
+  std::abort();
+}
+
+} // namespace cdmg::platform

@@ -1,0 +1,86 @@
+#include "reader.h"
+
+#include "fields.h"
+#include "units.h"
+
+namespace cdmg {
+
+namespace {
+
+constexpr int kFieldsPerRecord = 8;
+
+void skip_record() {
+  begin_statement(kFileUnit, kListIo, Direction::reading);
+  if (end_of_file_mark(kFileUnit)) report(kEndOfFile, "read start");
+  read_record(kFileUnit);
+}
+
+void skip_records(int count) {
+  for (int k = 0; k < count; ++k) skip_record();
+}
+
+void echo_header_record() {
+  char line[kTextWidth];
+  begin_statement(kFileUnit, kTextFormat, Direction::reading);
+  if (end_of_file_mark(kFileUnit)) report(kEndOfFile, "read start");
+  if (read_text_field(read_record(kFileUnit), line) == TextField::end_of_file) {
+    report(kEndOfFile, "fmt");
+  }
+  end_formatted_statement();
+  ConsoleLine().text(std::string_view(line, kTextWidth)).end();
+}
+
+// Reads one data record into positions first..first+7; false at the end of
+// the data. Positions beyond the capacity are never stored.
+bool read_data_record(float *samples, std::int32_t first) {
+  begin_statement(kFileUnit, kDataFormat, Direction::reading);
+  if (end_of_file_mark(kFileUnit)) {
+    end_formatted_statement();
+    return false;
+  }
+  const RecordView record = read_record(kFileUnit);
+  std::size_t pos = 0;
+  for (int field = 0; field < kFieldsPerRecord; ++field) {
+    const RealField read = read_real_field(record, pos);
+    if (read.status == FieldStatus::bad_character) report(kUnexpectedCharacter, "fmt");
+    if (read.status == FieldStatus::end_of_file) {
+      end_formatted_statement();
+      return false;
+    }
+    const std::int32_t position = first + field;
+    if (position <= kCapacity) samples[position - 1] = read.value;
+  }
+  end_formatted_statement();
+  // A last record without a line feed keeps its values but is not counted.
+  if (!record.line_feed) return false;
+  if (first + kFieldsPerRecord - 1 > kCapacity) {
+    begin_statement(kFileUnit, kDataFormat, Direction::reading);
+    report(kSubscriptOutOfBounds, "fmt");
+  }
+  return true;
+}
+
+} // namespace
+
+std::int32_t read_component(std::string_view name80, float *samples) {
+  open_unit(kFileUnit, name80, OpenStatus::old_file);
+  skip_records(5);
+  echo_header_record(); // record 6
+  skip_records(24);
+  echo_header_record(); // record 31
+  skip_record();
+  std::int32_t i = 0;
+  std::int32_t in = 0;
+  for (;;) {
+    ++i;
+    in = kFieldsPerRecord * (i - 1) + 1;
+    if (!read_data_record(samples, in)) break;
+  }
+  ConsoleLine().text("i,in=").integer(i).integer(in).end();
+  const std::int32_t nt = kFieldsPerRecord * (i - 1);
+  ConsoleLine().text("nt=").integer(nt).end();
+  close_unit(kFileUnit);
+  return nt;
+}
+
+} // namespace cdmg

@@ -1,0 +1,84 @@
+#include "run.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "platform.h"
+#include "reader.h"
+#include "signals.h"
+#include "units.h"
+#include "writer.h"
+
+namespace cdmg {
+
+namespace {
+
+// Run state, allocated once for the whole run.
+float x[kCapacity];
+float y[kCapacity];
+float z[kCapacity];
+char infile1[kTextWidth];
+char infile2[kTextWidth];
+char infile3[kTextWidth];
+float dt;
+std::int32_t nt;
+
+int argument_count;
+char **arguments;
+
+void set_text(char *field, std::string_view text) {
+  std::memset(field, ' ', kTextWidth);
+  std::memcpy(field, text.data(), text.size());
+}
+
+std::string_view text_of(const char *field) {
+  return {field, kTextWidth};
+}
+
+void run_exit_time_closing() {
+  exit_time_closing();
+}
+
+void read_output_name() {
+  flush_console(); // the person must see the prompt before we wait
+  begin_statement(kInputUnit, kTextFormat, Direction::reading);
+  if (end_of_file_mark(kInputUnit)) report(kEndOfFile, "read start");
+  if (read_text_field(read_record(kInputUnit), infile1) == TextField::end_of_file) {
+    report(kEndOfFile, "fmt");
+  }
+  end_formatted_statement();
+}
+
+} // namespace
+
+void run(int argc, char **argv) {
+  install_fault_handler();
+  platform::reset_floating_point();
+  argument_count = argc; // recorded, never used
+  arguments = argv;
+  install_signal_handlers();
+  connect_standard_units();
+  std::atexit(run_exit_time_closing);
+
+  ConsoleLine().text("Program for Reading CDMG-TYpe Strong Motion Data").end();
+  ConsoleLine().end();
+  ConsoleLine().text("Enter 1st File Name of 3 Components").end();
+  ConsoleLine().text("Enter 2nd File Name of 3 Components").end();
+  ConsoleLine().text("Enter 3rd File Name of 3 Components").end();
+  set_text(infile1, "WKZ-base-N022.txt");
+  set_text(infile2, "WKZ-base-N292.txt");
+  set_text(infile3, "WKZ-base-UP.txt");
+  dt = 0.01f;
+  ConsoleLine().text(" assumed dt =").real(dt).end();
+  nt = read_component(text_of(infile1), x);
+  nt = read_component(text_of(infile2), y);
+  nt = read_component(text_of(infile3), z);
+  ConsoleLine().end();
+  ConsoleLine().text("Enter Output Acceleration File Name (CSV format)").end();
+  read_output_name();
+  write_table(text_of(infile1), nt, dt, x, y, z);
+  std::exit(0);
+}
+
+} // namespace cdmg

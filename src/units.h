@@ -1,0 +1,109 @@
+// The I/O frame: numbered units and their connections, the statement state
+// kept for the run-time failure report, console list output, the failure
+// report itself and the closings that end a run.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "edit.h"
+#include "fields.h"
+
+namespace cdmg {
+
+inline constexpr int kErrorUnit = 0;
+inline constexpr int kInputUnit = 5;
+inline constexpr int kOutputUnit = 6;
+inline constexpr int kFileUnit = 11;
+
+// A format as the program holds it, from its opening parenthesis through the
+// matching closing one.
+struct Format {
+  const char *text;
+  std::size_t length;
+};
+inline constexpr Format kListIo{"list io", 7};
+inline constexpr Format kTextFormat{"(a80)", 5};
+inline constexpr Format kDataFormat{"(8E10.4)", 8};
+// The row format keeps the byte 2 in place of the apostrophes around its comma.
+inline constexpr Format kRowFormat{"(F7.3,3(\x02,\x02,F10.3))", 19};
+
+enum class Direction { reading, writing };
+enum class OpenStatus { old_file, unknown };
+
+// Run-time error numbers of the failure report.
+inline constexpr int kEndOfFile = -1;
+inline constexpr int kNullFileName = 107;
+inline constexpr int kTruncationFailed = 111;
+inline constexpr int kUnexpectedCharacter = 115;
+inline constexpr int kSubscriptOutOfBounds = 125;
+inline constexpr int kCannotWrite = 127;
+
+// Start-up: connects units 0, 5 and 6.
+void connect_standard_units();
+
+// Marks the start of a read or write statement on `unit` for the report.
+void begin_statement(int unit, Format format, Direction direction);
+// The end of a formatted statement leaves no format current.
+void end_formatted_statement();
+
+void open_unit(int unit, std::string_view name80, OpenStatus status);
+void close_unit(int unit);
+
+// The end-of-file mark of a unit; set once a read met the end of its file.
+bool end_of_file_mark(int unit);
+void set_end_of_file_mark(int unit);
+
+// Reads the unit's next record; a failed read ends the run.
+RecordView read_record(int unit);
+
+// Row output to a file unit: a statement's text is placed in the unit's
+// buffer and only counts once committed, so a signal handler that closes the
+// unit never writes half a row.
+void prepare_write(int unit);
+char *reserve_output(int unit, std::size_t size);
+void commit_output(int unit, std::size_t size);
+
+// One console list output statement on unit 6.
+class ConsoleLine {
+public:
+  ConsoleLine() : line_(text_) {}
+  ConsoleLine &text(std::string_view item) {
+    line_.text(item);
+    return *this;
+  }
+  ConsoleLine &integer(std::int32_t value) {
+    line_.integer(value);
+    return *this;
+  }
+  ConsoleLine &real(float value) {
+    line_.real(value);
+    return *this;
+  }
+  void end();
+
+private:
+  std::string text_;
+  ListLine line_;
+};
+
+// Hands every complete console line to standard output now.
+void flush_console();
+
+// The run-time failure report: writes to standard error and ends the process
+// abnormally. `report` takes -1 or a run-time error number from 100 on;
+// `report_system_error` a system error number.
+[[noreturn]] void report(int error, const char *context);
+[[noreturn]] void report_system_error(int error, const char *context);
+
+// Closes every connected unit once per process. Safe in a signal handler.
+void exit_time_closing();
+// Flush, close all units, abort without the abort handler. Signal-safe.
+[[noreturn]] void abnormal_end();
+
+// Writes a whole message to standard error. Signal-safe.
+void write_error_stream(const char *text, std::size_t length);
+
+} // namespace cdmg

@@ -1,0 +1,20 @@
+// Writes the acceleration table: one 42-byte row per sample.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace cdmg {
+
+inline constexpr std::size_t kRowBytes = 42;
+
+// Builds row i (from 1) of the table in `row`: time, then the three values,
+// ended by CR LF.
+void format_row(char *row, std::int32_t i, float dt, float x, float y, float z);
+
+// Opens (or creates) the named file on unit 11, writes `nt` rows from
+// position 1 of each array, and closes it, cutting an older longer file back.
+void write_table(std::string_view name80, std::int32_t nt, float dt, const float *x, const float *y,
+                 const float *z);
+
+} // namespace cdmg
