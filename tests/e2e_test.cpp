@@ -1,0 +1,473 @@
+// End-to-end runs of the real program in fresh folders: every byte of
+// standard output, standard error and the files, and how the process ended.
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+using harness::banner;
+using harness::component_file;
+using harness::component_lines;
+using harness::Folder;
+using harness::output_prompt;
+using harness::pad80;
+using harness::row;
+
+namespace {
+
+const std::string kFirst = "WKZ-base-N022.txt";
+const std::string kSecond = "WKZ-base-N292.txt";
+const std::string kThird = "WKZ-base-UP.txt";
+
+std::string state(const std::string &unit, const char *format, const char *direction) {
+  std::string text = "apparent state: unit " + unit + "\n";
+  if (format) text += std::string("last format: ") + format + "\n";
+  return text + "lately " + direction + " sequential formatted external IO\n";
+}
+
+const char kRowFormat[] = "(F7.3,3(\x02,\x02,F10.3))";
+
+std::vector<std::string> records(int count, const std::string &line) {
+  return std::vector<std::string>(static_cast<std::size_t>(count), line);
+}
+
+class Run : public ::testing::Test {
+protected:
+  void write_components(const std::vector<std::string> &x, const std::vector<std::string> &y,
+                        const std::vector<std::string> &z, const char *end = "\n") {
+    folder.write(kFirst, component_file("X", x, end));
+    folder.write(kSecond, component_file("Y", y, end));
+    folder.write(kThird, component_file("Z", z, end));
+  }
+  // The console of a run whose three components were read with these counts.
+  static std::string console(int records_x, int records_y, int records_z) {
+    return banner() + component_lines("X", records_x + 1, 8 * records_x + 1, 8 * records_x) +
+           component_lines("Y", records_y + 1, 8 * records_y + 1, 8 * records_y) +
+           component_lines("Z", records_z + 1, 8 * records_z + 1, 8 * records_z) + output_prompt();
+  }
+  void expect_normal(const harness::Outcome &outcome, const std::string &out) {
+    EXPECT_EQ(outcome.out, out);
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.exit_status, 0);
+    EXPECT_EQ(outcome.signal, 0);
+  }
+  void expect_abort(const harness::Outcome &outcome, const std::string &out,
+                    const std::string &err) {
+    EXPECT_EQ(outcome.out, out);
+    EXPECT_EQ(outcome.err, err);
+    EXPECT_EQ(outcome.signal, SIGABRT);
+  }
+  Folder folder;
+};
+
+TEST_F(Run, NormalRunWritesTranscriptAndTable) {
+  write_components({"       0.5     1.234   -2.5E+0"}, {"      0.25   -0.5678"},
+                   {"         0      12.5     12345"});
+  const auto outcome = folder.run("table.csv\n");
+  expect_normal(outcome, console(1, 1, 1));
+  EXPECT_EQ(folder.read("table.csv"), "  0.000,     0.500,     0.250,     0.000\r\n"
+                                      "  0.010,     1.234,    -0.568,    12.500\r\n"
+                                      "  0.020,    -2.500,     0.000,     1.235\r\n"
+                                      "  0.030,     0.000,     0.000,     0.000\r\n"
+                                      "  0.040,     0.000,     0.000,     0.000\r\n"
+                                      "  0.050,     0.000,     0.000,     0.000\r\n"
+                                      "  0.060,     0.000,     0.000,     0.000\r\n"
+                                      "  0.070,     0.000,     0.000,     0.000\r\n");
+  EXPECT_EQ(folder.files().size(), 4u);
+}
+
+TEST_F(Run, BundledExampleGivesItsExpectedTable) {
+  for (const auto &name : {kFirst, kSecond, kThird}) {
+    folder.write(name, harness::read_file(std::filesystem::path(CDMG_EXAMPLES_DIR) / name));
+  }
+  const auto outcome = folder.run("table.csv\n");
+  EXPECT_EQ(outcome.exit_status, 0);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(folder.read("table.csv"),
+            harness::read_file(std::filesystem::path(CDMG_EXAMPLES_DIR) / "expected.csv"));
+}
+
+TEST_F(Run, MissingComponentFileEndsRunBeforeItsLines) {
+  struct Case {
+    std::vector<std::string> present;
+    std::string missing;
+    std::string console;
+  };
+  const std::vector<Case> cases = {
+      {{}, kFirst, banner()},
+      {{kFirst}, kSecond, banner() + component_lines("X", 1, 1, 0)},
+      {{kFirst, kSecond},
+       kThird,
+       banner() + component_lines("X", 1, 1, 0) + component_lines("Y", 1, 1, 0)},
+  };
+  for (const auto &c : cases) {
+    Folder here;
+    const char *labels[] = {"X", "Y"};
+    for (std::size_t k = 0; k < c.present.size(); ++k) {
+      here.write(c.present[k], component_file(labels[k], {}));
+    }
+    const auto outcome = here.run("table.csv\n");
+    expect_abort(outcome, c.console,
+                 "open: No such file or directory\n" +
+                     state("11 named " + c.missing, "list io", "writing"));
+    EXPECT_EQ(here.files().size(), c.present.size());
+  }
+}
+
+TEST_F(Run, UnexpectedCharacterInDataField) {
+  const std::vector<std::string> bad_fields = {"1.0Q+01", "  1.5E    ", "1.0\t",  "1..5",
+                                               "1.5E+2.", "1.5E",       "1.5E-,", "1.5\r2"};
+  for (const auto &field : bad_fields) {
+    Folder here;
+    here.write(kFirst, component_file("X", {"       1.0", field, "       2.0"}));
+    here.write(kSecond, component_file("Y", {}));
+    here.write(kThird, component_file("Z", {}));
+    SCOPED_TRACE("field " + field);
+    const auto outcome = here.run("table.csv\n");
+    expect_abort(
+        outcome, banner() + " " + pad80("RECORD SIX X") + "\n " + pad80("RECORD 31 X") + "\n",
+        "fmt: read unexpected character\n" + state("11 named " + kFirst, "(8E10.4)", "reading"));
+  }
+}
+
+TEST_F(Run, ConsoleInputEndingEarly) {
+  write_components({}, {}, {});
+  for (const std::string &input : std::vector<std::string>{"", "table.csv", std::string(79, 'a')}) {
+    const auto outcome = folder.run(input);
+    expect_abort(outcome, console(0, 0, 0),
+                 "fmt: end of file\n" + state("5 (unnamed)", "(a80)", "reading"));
+    EXPECT_EQ(folder.files().size(), 3u);
+  }
+}
+
+TEST_F(Run, NameOfEightyCharactersNeedsNoLineFeed) {
+  write_components({}, {}, {});
+  const std::string name(80, 'n');
+  expect_normal(folder.run(name), console(0, 0, 0));
+  EXPECT_EQ(folder.read(name), "");
+}
+
+TEST_F(Run, OutputInMissingFolderHasNoFormatLine) {
+  write_components({}, {}, {"1"});
+  const auto outcome = folder.run("nofolder/table.csv   \n");
+  expect_abort(outcome, console(0, 0, 1),
+               "open: No such file or directory\n" +
+                   state("11 named nofolder/table.csv", nullptr, "reading"));
+}
+
+TEST_F(Run, OutputNameEditing) {
+  write_components({}, {}, {"    1.0000"});
+  struct Case {
+    std::string typed;
+    std::string file;
+  };
+  const std::string long_name(80, 'L');
+  const std::vector<Case> cases = {
+      {" lead.csv   \n", " lead.csv"},
+      {"in ner.csv\r\n", "in ner.csv"},
+      {long_name + "TAIL\n", long_name},
+  };
+  for (const auto &c : cases) {
+    expect_normal(folder.run(c.typed), console(0, 0, 1));
+    EXPECT_EQ(folder.read(c.file).size(), 8 * 42u) << c.typed;
+    std::filesystem::remove(folder.path() / c.file);
+  }
+}
+
+TEST_F(Run, AllBlankNameIsNullFileName) {
+  write_components({}, {}, {});
+  for (const std::string &typed :
+       std::vector<std::string>{"\n", std::string(80, ' ') + "\n", "   \n"}) {
+    const auto outcome = folder.run(typed);
+    expect_abort(outcome, console(0, 0, 0),
+                 "open: null file name\n" + state("11 named ", nullptr, "reading"));
+    EXPECT_EQ(folder.files().size(), 3u);
+  }
+}
+
+// Outcome of a first component file of n header records, each with its line feed.
+TEST_F(Run, HeaderOutcomesByRecordCount) {
+  const std::string six = " " + pad80("RECORD SIX X") + "\n";
+  const std::string thirty_one = " " + pad80("RECORD 31 X") + "\n";
+  for (int n = 0; n <= 32; ++n) {
+    Folder here;
+    here.write(kFirst, harness::header_records("X", n));
+    here.write(kSecond, component_file("Y", {}));
+    here.write(kThird, component_file("Z", {}));
+    SCOPED_TRACE(std::to_string(n) + " records");
+    const auto outcome = here.run("t.csv\n");
+    std::string out = banner() + (n >= 6 ? six : "");
+    if (n >= 31) {
+      expect_normal(outcome, out + thirty_one + " i,in= 1 1\n nt= 0\n" +
+                                 component_lines("Y", 1, 1, 0) + component_lines("Z", 1, 1, 0) +
+                                 output_prompt());
+      continue;
+    }
+    std::string err;
+    if (n == 30 || n == 5)
+      err = "fmt: end of file\n" + state("11 named " + kFirst, "(a80)", "reading");
+    else if (n == 29 || n == 4)
+      err = "read start: end of file\n" + state("11 named " + kFirst, "(a80)", "reading");
+    else
+      err = "read start: end of file\n" + state("11 named " + kFirst, "list io", "reading");
+    expect_abort(outcome, out, err);
+  }
+}
+
+TEST_F(Run, LastHeaderRecordWithoutLineFeed) {
+  const std::string head = harness::header_records("X", 30);
+  const std::string six = banner() + " " + pad80("RECORD SIX X") + "\n";
+  const std::string where = "11 named " + kFirst;
+  struct Case {
+    std::string file;
+    std::string out;
+    std::string err; // empty: the run goes on
+  };
+  const std::string long31 = "RECORD 31 X" + std::string(75, '-');
+  const std::vector<Case> cases = {
+      {head + "RECORD 31 X", six, "fmt: end of file\n" + state(where, "(a80)", "reading")},
+      {head + long31, six + " " + long31.substr(0, 80) + "\n",
+       "read start: end of file\n" + state(where, "list io", "reading")},
+      {head + "RECORD 31 X\nlast", six + " " + pad80("RECORD 31 X") + "\n", ""},
+  };
+  for (const auto &c : cases) {
+    Folder here;
+    here.write(kFirst, c.file);
+    here.write(kSecond, component_file("Y", {}));
+    here.write(kThird, component_file("Z", {}));
+    const auto outcome = here.run("t.csv\n");
+    if (c.err.empty()) {
+      expect_normal(outcome, c.out + " i,in= 1 1\n nt= 0\n" + component_lines("Y", 1, 1, 0) +
+                                 component_lines("Z", 1, 1, 0) + output_prompt());
+    } else {
+      expect_abort(outcome, c.out, c.err);
+    }
+  }
+}
+
+TEST_F(Run, HeaderEchoTakesFirstEightyCharacters) {
+  std::string file;
+  for (int n = 1; n <= 32; ++n) {
+    if (n == 6)
+      file += std::string(100, 'h') + "\n";
+    else if (n == 31)
+      file += "tab\there\n";
+    else
+      file += "x\n";
+  }
+  folder.write(kFirst, file);
+  folder.write(kSecond, component_file("Y", {}));
+  folder.write(kThird, component_file("Z", {}));
+  const auto outcome = folder.run("t.csv\n");
+  expect_normal(outcome, banner() + " " + std::string(80, 'h') + "\n " + pad80("tab\there") +
+                             "\n i,in= 1 1\n nt= 0\n" + component_lines("Y", 1, 1, 0) +
+                             component_lines("Z", 1, 1, 0) + output_prompt());
+}
+
+TEST_F(Run, DataRecordShapes) {
+  struct Case {
+    const char *what;
+    std::string data; // after the 32 header records of the third component
+    int counted_records;
+    std::vector<std::string> rows; // first rows of the table: z values
+  };
+  const std::vector<Case> cases = {
+      {"commas end fields early",
+       "1.5,2.5,-3.25\n7,\n",
+       2,
+       {"     1.500", "     2.500", "    -3.250", "     0.000", "     0.000", "     0.000",
+        "     0.000", "     0.000", "     0.001"}},
+      {"an empty line counts eight zeros",
+       "\n    1.0000\n",
+       2,
+       {"     0.000", "     0.000", "     0.000", "     0.000", "     0.000", "     0.000",
+        "     0.000", "     0.000", "     1.000"}},
+      {"columns past 80 are ignored",
+       "    1.0000    2.0000    3.0000    4.0000    5.0000    6.0000    7.0000    8.0000QQQ\n",
+       1,
+       {"     1.000", "     2.000", "     3.000", "     4.000", "     5.000", "     6.000",
+        "     7.000", "     8.000"}},
+      {"CR LF line ends",
+       "    1.0000    2.0000\r\n    3.0000\r\n",
+       2,
+       {"     1.000", "     2.000", "     0.000", "     0.000", "     0.000", "     0.000",
+        "     0.000", "     0.000", "     3.000"}},
+      {"Ctrl-Z ends the file", "    1.0000\n\x1a    2.0000\nQQQ\n", 1, {"     1.000"}},
+      {"signs rounding to zero",
+       "   -0.0004   -0.0006 1000000.0 -100000.0\n",
+       1,
+       {"     0.000", "    -0.001", "**********", "**********"}},
+      {"tough values",
+       "  999999.9 -99999.99 -98765.43  123.4567\n",
+       1,
+       {"999999.875", "-99999.992", "-98765.430", "   123.457"}},
+      {"overflow to infinity",
+       "1.0E+99   -1.0E+99   1.0E-99\n",
+       1,
+       {"       inf", "      -inf", "     0.000"}},
+  };
+  for (const auto &c : cases) {
+    Folder here;
+    here.write(kFirst, component_file("X", {}));
+    here.write(kSecond, component_file("Y", {}));
+    here.write(kThird, harness::header_records("Z") + c.data);
+    const auto outcome = here.run("t.csv\n");
+    EXPECT_EQ(outcome.out, console(0, 0, c.counted_records)) << c.what;
+    EXPECT_EQ(outcome.exit_status, 0) << c.what;
+    const std::string table = here.read("t.csv");
+    ASSERT_EQ(table.size(), 42u * 8 * c.counted_records) << c.what;
+    for (std::size_t k = 0; k < c.rows.size(); ++k) {
+      EXPECT_EQ(table.substr(42 * k + 30, 12), c.rows[k] + "\r\n") << c.what << " row " << k + 1;
+    }
+  }
+}
+
+TEST_F(Run, LastRecordWithoutLineFeedIsStoredButNotCounted) {
+  // x ends in an uncounted record whose values still show beyond nt of x.
+  folder.write(kFirst, component_file("X", {"    1.0000"}) + "    2.0000    3.0000    4.0");
+  folder.write(kSecond, component_file("Y", {}));
+  folder.write(kThird, component_file("Z", {"1", "2"}));
+  const auto outcome = folder.run("t.csv\n");
+  expect_normal(outcome, console(1, 0, 2));
+  const std::string table = folder.read("t.csv");
+  ASSERT_EQ(table.size(), 16 * 42u);
+  EXPECT_EQ(table.substr(8 * 42, 42), "  0.080,     2.000,     0.000,     0.000\r\n");
+  EXPECT_EQ(table.substr(9 * 42, 42), "  0.090,     3.000,     0.000,     0.000\r\n");
+  // The field cut short by the end of the file stores nothing.
+  EXPECT_EQ(table.substr(10 * 42, 42), "  0.100,     0.000,     0.000,     0.000\r\n");
+}
+
+TEST_F(Run, ComponentsOfDifferentLengths) {
+  write_components({"1"}, {"2", "2", "2"}, {"3", "3"});
+  const auto outcome = folder.run("t.csv\n");
+  expect_normal(outcome, console(1, 3, 2));
+  std::string expected;
+  for (int i = 1; i <= 16; ++i) {
+    expected += row((i - 1) / 100.0, i == 1 ? 0.0001 : 0.0, i % 8 == 1 ? 0.0002 : 0.0,
+                    i % 8 == 1 ? 0.0003 : 0.0);
+  }
+  EXPECT_EQ(folder.read("t.csv"), expected);
+}
+
+TEST_F(Run, FullCapacity) {
+  const std::string line =
+      "    1.2345   -2.5000    0.0005 9999.9990-9999.9990         0         1   -1.0E-3";
+  const auto data = records(4125, line);
+  write_components(data, data, data, "\r\n");
+  // An extra last record without a line feed cannot be stored, and is not counted.
+  folder.write(kThird, component_file("Z", data, "\r\n") + line);
+  const auto outcome = folder.run("t.csv\n");
+  expect_normal(outcome, console(4125, 4125, 4125));
+  const std::string table = folder.read("t.csv");
+  ASSERT_EQ(table.size(), 33000 * 42u);
+  const char *values[] = {"     1.235", "    -2.500", "     0.001", "  9999.999",
+                          " -9999.999", "     0.000", "     0.000", "    -0.001"};
+  for (int i : {1, 2, 3, 101, 1001, 10001, 32993, 33000}) {
+    const std::string v = values[(i - 1) % 8];
+    char time[8];
+    std::snprintf(time, sizeof time, "%7.3f", (i - 1) / 100.0);
+    EXPECT_EQ(table.substr(42 * (i - 1), 42),
+              std::string(time) + "," + v + "," + v + "," + v + "\r\n")
+        << "row " << i;
+  }
+  EXPECT_EQ(table.substr(42 * 32999, 7), "329.990");
+}
+
+TEST_F(Run, OverCapacityEndsWithSubscriptOutOfBounds) {
+  write_components(records(4126, "1"), {}, {});
+  const auto outcome = folder.run("t.csv\n");
+  expect_abort(
+      outcome, banner() + " " + pad80("RECORD SIX X") + "\n " + pad80("RECORD 31 X") + "\n",
+      "fmt: subscript out of bounds\n" + state("11 named " + kFirst, "(8E10.4)", "reading"));
+}
+
+TEST_F(Run, ExistingTableFiles) {
+  write_components({}, {}, {"1"});
+  const std::string table = std::string(row(0, 0, 0, 0.0001)) + row(0.01, 0, 0, 0) +
+                            row(0.02, 0, 0, 0) + row(0.03, 0, 0, 0) + row(0.04, 0, 0, 0) +
+                            row(0.05, 0, 0, 0) + row(0.06, 0, 0, 0) + row(0.07, 0, 0, 0);
+  for (const std::size_t before : {0u, 10u, 336u, 10000u}) {
+    folder.write("t.csv", std::string(before, 'A'));
+    expect_normal(folder.run("t.csv\n"), console(0, 0, 1));
+    EXPECT_EQ(folder.read("t.csv"), table) << before << " bytes before";
+  }
+}
+
+TEST_F(Run, NoSamplesLeavesExistingFileUntouched) {
+  write_components({}, {}, {});
+  folder.write("old.csv", "keep me\r\nas I am");
+  expect_normal(folder.run("old.csv\n"), console(0, 0, 0));
+  EXPECT_EQ(folder.read("old.csv"), "keep me\r\nas I am");
+  expect_normal(folder.run("new.csv\n"), console(0, 0, 0));
+  ASSERT_TRUE(std::filesystem::exists(folder.path() / "new.csv"));
+  EXPECT_EQ(folder.read("new.csv"), "");
+}
+
+TEST_F(Run, FolderNamesCannotBeOpened) {
+  std::filesystem::create_directory(folder.path() / kFirst);
+  auto outcome = folder.run("t.csv\n");
+  expect_abort(outcome, banner(),
+               "open: Is a directory\n" + state("11 named " + kFirst, "list io", "writing"));
+
+  Folder other;
+  other.write(kFirst, component_file("X", {}));
+  other.write(kSecond, component_file("Y", {}));
+  other.write(kThird, component_file("Z", {}));
+  std::filesystem::create_directory(other.path() / "out");
+  outcome = other.run("out\n");
+  expect_abort(outcome, console(0, 0, 0),
+               "open: Is a directory\n" + state("11 named out", nullptr, "reading"));
+}
+
+TEST_F(Run, TableThatMayOnlyBeReadCannotBeWritten) {
+  // This file opens for reading but never for writing, even for root.
+  const std::string name = "/proc/sys/kernel/ostype";
+  const std::string before = harness::read_file(name);
+  write_components({}, {}, {"1"});
+  auto outcome = folder.run(name + "\n");
+  expect_abort(outcome, console(0, 0, 1),
+               "write start: can't write file\n" +
+                   state("11 named " + name, kRowFormat, "writing"));
+  write_components({}, {}, {});
+  expect_normal(folder.run(name + "\n"), console(0, 0, 0));
+  EXPECT_EQ(harness::read_file(name), before);
+}
+
+TEST_F(Run, ReadOnlyTableFileIsLeftUnchanged) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  write_components({}, {}, {"1"});
+  folder.write("ro.csv", "old");
+  std::filesystem::permissions(folder.path() / "ro.csv", std::filesystem::perms::owner_read);
+  expect_abort(folder.run("ro.csv\n"), console(0, 0, 1),
+               "write start: can't write file\n" + state("11 named ro.csv", kRowFormat, "writing"));
+  EXPECT_EQ(folder.read("ro.csv"), "old");
+}
+
+TEST_F(Run, FullDeviceEndsRunWithWriteFailure) {
+  struct Case {
+    int records;
+    const char *format; // a buffer that fills mid-table fails inside a row
+  };
+  for (const Case c : {Case{1, nullptr}, Case{400, kRowFormat}}) {
+    Folder here;
+    here.write(kFirst, component_file("X", {}));
+    here.write(kSecond, component_file("Y", {}));
+    here.write(kThird, component_file("Z", records(c.records, "1")));
+    const auto outcome = here.run("/dev/full\n");
+    EXPECT_EQ(outcome.out,
+              banner() + component_lines("X", 1, 1, 0) + component_lines("Y", 1, 1, 0) +
+                  component_lines("Z", c.records + 1, 8 * c.records + 1, 8 * c.records) +
+                  output_prompt());
+    EXPECT_EQ(outcome.err, "write: No space left on device\n" +
+                               state("11 named /dev/full", c.format, "writing"));
+    EXPECT_EQ(outcome.signal, SIGABRT);
+  }
+}
+
+} // namespace

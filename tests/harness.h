@@ -1,0 +1,54 @@
+// Runs the real cdmg2csv in a fresh temporary folder and collects what a
+// user would see: standard output, standard error, how it ended, the files.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace harness {
+
+struct Outcome {
+  std::string out;
+  std::string err;
+  int exit_status = -1; // when it exited
+  int signal = 0;       // when a signal ended it
+};
+
+class Folder {
+public:
+  Folder();
+  ~Folder();
+  Folder(const Folder &) = delete;
+  Folder &operator=(const Folder &) = delete;
+
+  const std::filesystem::path &path() const { return run_; }
+  void write(const std::string &name, const std::string &bytes) const;
+  std::string read(const std::string &name) const;
+  // Every regular file of the run folder with its bytes.
+  std::map<std::string, std::string> files() const;
+
+  // Runs the program here with `input` as standard input (closed after it).
+  Outcome run(const std::string &input) const;
+
+private:
+  std::filesystem::path root_;
+  std::filesystem::path run_;
+};
+
+std::string read_file(const std::filesystem::path &path);
+
+// Component file builders.
+std::string header_records(const std::string &label, int count = 32, const char *end = "\n");
+std::string component_file(const std::string &label, const std::vector<std::string> &data,
+                           const char *end = "\n");
+
+// Expected console text.
+std::string pad80(const std::string &text);
+std::string banner();
+std::string component_lines(const std::string &label, int i, int in, int nt);
+std::string output_prompt();
+std::string row(double t, double x, double y, double z);
+
+} // namespace harness
