@@ -1,1 +1,185 @@
+// Number editing on output: table fields and console list items.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+
 #include <gtest/gtest.h>
+
+#include "edit.h"
+#include "writer.h"
+
+namespace {
+
+std::string f3(float value, int width) {
+  char field[16];
+  cdmg::edit_f3(field, width, value);
+  return std::string(field, static_cast<std::size_t>(width));
+}
+
+// The obvious F editing: the C library's "%.3f" of the magnitude, with the
+// sign, zero and width rules on top.
+std::string reference_f3(float value, int width) {
+  const double wide = value;
+  char digits[400];
+  std::snprintf(digits, sizeof digits, "%.3f", std::fabs(wide));
+  bool negative = wide < 0;
+  if (std::strspn(digits, "0.") == std::strlen(digits)) negative = false;
+  const std::string text = (negative ? "-" : "") + std::string(digits);
+  if (text.size() > static_cast<std::size_t>(width))
+    return std::string(static_cast<std::size_t>(width), '*');
+  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+}
+
+TEST(EditF, TenColumnExamples) {
+  struct Case {
+    float value;
+    const char *field;
+  };
+  const Case cases[] = {
+      {0.0f, "     0.000"},
+      {-0.0f, "     0.000"},
+      {0.5f, "     0.500"},
+      {-1.5f, "    -1.500"},
+      {0.1234f, "     0.123"},
+      {-0.0004f, "     0.000"},
+      {-0.0006f, "    -0.001"},
+      {123.4567f, "   123.457"},
+      {-98765.43f, "-98765.430"},
+      {999999.9f, "999999.875"},
+      {-99999.99f, "-99999.992"},
+      {1000000.0f, "**********"},
+      {-100000.0f, "**********"},
+      {3.4e38f, "**********"},
+      {1e-40f, "     0.000"},
+      {std::numeric_limits<float>::infinity(), "       inf"},
+      {-std::numeric_limits<float>::infinity(), "      -inf"},
+  };
+  for (const auto &c : cases) EXPECT_EQ(f3(c.value, 10), c.field) << c.value;
+}
+
+TEST(EditF, TimeColumnOfRows) {
+  struct Case {
+    int row;
+    const char *field;
+  };
+  const Case cases[] = {{1, "  0.000"},     {2, "  0.010"},      {3, "  0.020"},
+                        {101, "  1.000"},   {1001, " 10.000"},   {10001, "100.000"},
+                        {33000, "329.990"}, {100000, "999.990"}, {100001, "*******"}};
+  for (const auto &c : cases) {
+    char row[cdmg::kRowBytes];
+    cdmg::format_row(row, c.row, 0.01f, 0, 0, 0);
+    EXPECT_EQ(std::string(row, 7), c.field) << "row " << c.row;
+  }
+}
+
+TEST(EditF, RowLayout) {
+  char row[cdmg::kRowBytes];
+  cdmg::format_row(row, 2, 0.01f, 1.234f, -0.5678f, 12.5f);
+  EXPECT_EQ(std::string(row, sizeof row), "  0.010,     1.234,    -0.568,    12.500\r\n");
+}
+
+// Every magnitude exactly halfway between two three-decimal results is a
+// multiple of 1/16; these and a spread of bit patterns must agree with the
+// C library's correctly rounded conversion.
+TEST(EditF, AgreesWithCLibrary) {
+  for (int k = -2000000; k <= 2000000; k += 1) {
+    const float value = static_cast<float>(k) / 16.0f;
+    ASSERT_EQ(f3(value, 10), reference_f3(value, 10)) << value;
+  }
+  std::mt19937 random(12345);
+  for (int k = 0; k < 1000000; ++k) {
+    const std::uint32_t bits = static_cast<std::uint32_t>(random());
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    if (std::isnan(value)) continue;
+    ASSERT_EQ(f3(value, 10), reference_f3(value, 10)) << value;
+    ASSERT_EQ(f3(value, 7), reference_f3(value, 7)) << value;
+  }
+  // Around every field boundary and power of ten.
+  for (double edge : {0.0005, 0.9995, 9.9995, 99.9995, 999.9995, 9999.9995, 99999.9995, 999999.9995,
+                      1.0, 10.0, 100.0, 1000.0, 1e4, 1e5, 1e6}) {
+    float value = static_cast<float>(edge);
+    for (int step = 0; step < 64; ++step) value = std::nextafter(value, 0.0f);
+    for (int step = 0; step < 128; ++step, value = std::nextafter(value, 1e9f)) {
+      for (float v : {value, -value}) {
+        ASSERT_EQ(f3(v, 10), reference_f3(v, 10)) << v;
+        ASSERT_EQ(f3(v, 7), reference_f3(v, 7)) << v;
+      }
+    }
+  }
+}
+
+TEST(ConsoleItems, RealText) {
+  struct Case {
+    float value;
+    const char *text;
+  };
+  const Case cases[] = {
+      {0.01f, "  0.00999999978"},
+      {1.0f, "  1."},
+      {123.5f, "  123.5"},
+      {-5.0f, " -5."},
+      {0.0f, "  0."},
+      {-0.0f, "  0."},
+      {1.0e10f, "  1.E+010"},
+      {1.0e9f, "  1.E+009"},
+      {123456789.0f, "  123456792."},
+      {1.0e-4f, "  9.99999975E-005"},
+      {0.001f, "  0.00100000005"},
+      {-2.5e-20f, " -2.49999992E-020"},
+      {1.0e38f, "  9.99999968E+037"},
+      {0.5f, "  0.5"},
+  };
+  for (const auto &c : cases) EXPECT_EQ(cdmg::real_item_text(c.value), c.text) << c.value;
+}
+
+TEST(ConsoleItems, IntegerText) {
+  EXPECT_EQ(cdmg::integer_item_text(1), " 1");
+  EXPECT_EQ(cdmg::integer_item_text(3901), " 3901");
+  EXPECT_EQ(cdmg::integer_item_text(-5), " -5");
+  EXPECT_EQ(cdmg::integer_item_text(0), " 0");
+  EXPECT_EQ(cdmg::integer_item_text(-2147483647 - 1), " -2147483648");
+}
+
+TEST(ConsoleItems, LineBreaks) {
+  struct Case {
+    const char *what;
+    std::size_t text_length; // a character item of this many 'a's first
+    std::int32_t number;
+    const char *tail; // what follows the first item
+  };
+  const Case cases[] = {
+      // 1 + 75 = 76 placed; three digits give 79 and stay.
+      {"stays at 79", 75, 123, " 123\n"},
+      // 77 placed; 77 + 3 = 80 already does not fit.
+      {"breaks at 80", 76, 123, "\n 123\n"},
+      {"negative counts digits only", 75, -123, " -123\n"},
+  };
+  for (const auto &c : cases) {
+    std::string out;
+    cdmg::ListLine(out).text(std::string(c.text_length, 'a')).integer(c.number).end();
+    EXPECT_EQ(out, " " + std::string(c.text_length, 'a') + c.tail) << c.what;
+  }
+  std::string out;
+  cdmg::ListLine(out).text(std::string(80, 'h')).end();
+  EXPECT_EQ(out, " " + std::string(80, 'h') + "\n") << "a long item alone never breaks";
+  out.clear();
+  cdmg::ListLine(out).text(std::string(70, 'a')).text("0123456789").text("b").end();
+  EXPECT_EQ(out, " " + std::string(70, 'a') + "\n 0123456789b\n") << "blank after a break";
+  out.clear();
+  cdmg::ListLine(out).text(" assumed dt =").real(0.01f).end();
+  EXPECT_EQ(out, "  assumed dt =  0.00999999978\n");
+  out.clear();
+  cdmg::ListLine(out).end();
+  EXPECT_EQ(out, "\n");
+  out.clear();
+  cdmg::ListLine(out).text(std::string(60, 'a')).real(1.0e10f).real(0.01f).end();
+  EXPECT_EQ(out, " " + std::string(60, 'a') + "  1.E+010\n  0.00999999978\n")
+      << "a real item counts its whole text";
+}
+
+} // namespace

@@ -1,1 +1,187 @@
+// Field rules on input: the real field with implied decimals and the text field.
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+
 #include <gtest/gtest.h>
+
+#include "fields.h"
+
+namespace {
+
+using cdmg::FieldStatus;
+using cdmg::RecordView;
+
+RecordView view(const std::string &text, bool line_feed = true) {
+  return {text.data(), text.size() < 80 ? text.size() : 80, line_feed};
+}
+
+// One field read from the start of a record ending in a line feed.
+cdmg::RealField field(const std::string &text) {
+  std::size_t pos = 0;
+  return cdmg::read_real_field(view(text), pos);
+}
+
+std::uint32_t bits_of(float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+TEST(RealField, Values) {
+  struct Case {
+    const char *text;
+    float value;
+  };
+  const Case cases[] = {
+      {"    1.2345", 1.2345f},
+      {"     12345", 1.2345f},
+      {"  1 2 3 4 ", 0.1234f},
+      {"-1.234E-02", -0.01234f},
+      {" 1.2345-02", 0.012345f},
+      {"  1.5D+01 ", 15.0f},
+      {"12345E2   ", 123.45f},
+      {"        1.", 1.0f},
+      {"          ", 0.0f},
+      {"-         ", 0.0f},
+      {"-0.0000   ", 0.0f},
+      {"", 0.0f},
+      {"  1.5d1   ", 15.0f},
+      {"  1.5e+1  ", 15.0f},
+      {"+.5", 0.5f},
+      {"-.787", -0.787f},
+      {"7", 0.0007f},
+      {"5E-3", 5e-7f},
+      {"1.5+3", 1500.0f},
+      {"E5", 0.0f},
+      {"--5", 0.0f},
+      {"1.0E+99", INFINITY},
+      {"-1.0E+99", -INFINITY},
+      {"1.0E-99", 0.0f},
+      {"9999999999", 999999.9999f},
+      {"1.e+000039", INFINITY},
+      {"1e+0000039", 1e35f},
+      {"1.5-45", 1.4e-45f},
+      {"00000.0001", 0.0001f},
+  };
+  for (const auto &c : cases) {
+    const auto read = field(c.text);
+    ASSERT_EQ(read.status, FieldStatus::value) << c.text;
+    EXPECT_EQ(bits_of(read.value), bits_of(c.value)) << '"' << c.text << '"';
+  }
+}
+
+TEST(RealField, NegativeZeroReadsAsPositiveZero) {
+  EXPECT_FALSE(std::signbit(field("-0.0000").value));
+  EXPECT_FALSE(std::signbit(field("-").value));
+  EXPECT_FALSE(std::signbit(field("-0E5").value));
+}
+
+TEST(RealField, UnexpectedCharacters) {
+  for (const char *text :
+       {"  1.5E    ", "1.0Q+01   ", "1.0\t", "1..5", "1.5E+2.", "1.5E+2-", "1.5E", "1.5E-", "1.5E,",
+        "1.5+,", "1.5\r2", "abc", "1.5E2E", "/&", "3.8688E-1-"}) {
+    EXPECT_EQ(field(text).status, FieldStatus::bad_character) << '"' << text << '"';
+  }
+}
+
+TEST(RealField, WhereFieldsEnd) {
+  const std::string record = "1.5,2.5,-3.25";
+  std::size_t pos = 0;
+  const float expected[] = {1.5f, 2.5f, -3.25f, 0, 0, 0, 0, 0};
+  for (float value : expected) {
+    const auto read = cdmg::read_real_field(view(record), pos);
+    ASSERT_EQ(read.status, FieldStatus::value);
+    EXPECT_EQ(read.value, value);
+  }
+  EXPECT_EQ(pos, record.size()) << "the line feed is never taken";
+
+  // Ten characters end a field; the comma then opens an empty one.
+  const std::string touching = " 3.8688E-1-1.9160E+0,";
+  pos = 0;
+  EXPECT_EQ(cdmg::read_real_field(view(touching), pos).value, 0.38688f);
+  EXPECT_EQ(cdmg::read_real_field(view(touching), pos).value, -1.916f);
+  EXPECT_EQ(cdmg::read_real_field(view(touching), pos).value, 0.0f);
+  EXPECT_EQ(pos, touching.size());
+}
+
+TEST(RealField, EndOfFileInsideField) {
+  // A field cut off by the end of the file stores nothing; one that took its
+  // ten characters is complete.
+  const std::string text = "    1.0000    2.0";
+  std::size_t pos = 0;
+  EXPECT_EQ(cdmg::read_real_field(view(text, false), pos).status, FieldStatus::value);
+  EXPECT_EQ(cdmg::read_real_field(view(text, false), pos).status, FieldStatus::end_of_file);
+  pos = 0;
+  const std::string comma = "1.0,";
+  EXPECT_EQ(cdmg::read_real_field(view(comma, false), pos).status, FieldStatus::value);
+  EXPECT_EQ(cdmg::read_real_field(view(comma, false), pos).status, FieldStatus::end_of_file);
+  pos = 0;
+  EXPECT_EQ(cdmg::read_real_field(view("", false), pos).status, FieldStatus::end_of_file);
+}
+
+TEST(TextField, PadsShortRecordsAndNeedsEightyOrLineFeed) {
+  char line[80];
+  ASSERT_EQ(cdmg::read_text_field(view("ABC"), line), cdmg::TextField::read);
+  EXPECT_EQ(std::string(line, 80), "ABC" + std::string(77, ' '));
+  ASSERT_EQ(cdmg::read_text_field(view(std::string(100, 'x'), false), line), cdmg::TextField::read);
+  EXPECT_EQ(std::string(line, 80), std::string(80, 'x'));
+  ASSERT_EQ(cdmg::read_text_field(view("", true), line), cdmg::TextField::read);
+  EXPECT_EQ(std::string(line, 80), std::string(80, ' '));
+  EXPECT_EQ(cdmg::read_text_field(view("ABC", false), line), cdmg::TextField::end_of_file);
+  EXPECT_EQ(cdmg::read_text_field(view("", false), line), cdmg::TextField::end_of_file);
+}
+
+// The exact fast path against the library's correctly rounded conversion.
+TEST(DecimalToFloat, AgreesWithLibrary) {
+  std::mt19937_64 random(2024);
+  for (int k = 0; k < 2000000; ++k) {
+    const std::uint64_t digits = random() % 10000000000ULL;
+    const std::int64_t exponent = static_cast<std::int64_t>(random() % 80) - 50;
+    char text[64];
+    std::snprintf(text, sizeof text, "%llue%lld", static_cast<unsigned long long>(digits),
+                  static_cast<long long>(exponent));
+    double wide = 0;
+    std::from_chars(text, text + std::strlen(text), wide);
+    ASSERT_EQ(bits_of(cdmg::decimal_to_float(digits, exponent, false)),
+              bits_of(static_cast<float>(wide)))
+        << text;
+  }
+}
+
+TEST(DecimalToFloat, NearestDoubleThenSingle) {
+  // The one field whose two-step rounding differs from rounding straight to single.
+  const auto read = field("7038531-28");
+  EXPECT_EQ(bits_of(read.value), 0x15AE43FEu);
+}
+
+// Published conversion vectors, read as ten-column fields.
+TEST(DecimalToFloat, ConversionVectors) {
+  const std::string path = std::string(CDMG_REALDATA_DIR) + "/fxx_short_strings_sample.tsv.gz";
+  FILE *in = popen(("gzip -dc '" + path + "' 2>/dev/null").c_str(), "r");
+  ASSERT_NE(in, nullptr);
+  char line[512];
+  int checked = 0;
+  while (std::fgets(line, sizeof line, in)) {
+    char source[64], text[64], f64[32], f32[32], via[32], dr[8], point[8], e64[32], e32[32];
+    if (std::sscanf(line, "%63s %63s %31s %31s %31s %7s %7s %31s %31s", source, text, f64, f32, via,
+                    dr, point, e64, e32) != 9 ||
+        source[0] == '#')
+      continue;
+    const std::string field_text(text);
+    if (field_text.size() > 10) continue;
+    const auto read = field(field_text);
+    ASSERT_EQ(read.status, FieldStatus::value) << text;
+    EXPECT_EQ(bits_of(read.value), std::stoul(e32, nullptr, 16)) << text;
+    ++checked;
+  }
+  pclose(in);
+  if (checked == 0) GTEST_SKIP() << "conversion vectors not found at " << path;
+  EXPECT_EQ(checked, 3000);
+}
+
+} // namespace
