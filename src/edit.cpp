@@ -20,12 +20,46 @@ char *put_digits_backwards(char *end, std::uint64_t n) {
   return end;
 }
 
+constexpr int kMaxWidth = 10;
+constexpr char kBlanks[] = "          ";
+
+struct DecimalTable {
+  char text[1000][4];
+};
+constexpr DecimalTable make_decimals() {
+  DecimalTable t{};
+  for (int k = 0; k < 1000; ++k) {
+    t.text[k][0] = '.';
+    t.text[k][1] = static_cast<char>('0' + k / 100);
+    t.text[k][2] = static_cast<char>('0' + k / 10 % 10);
+    t.text[k][3] = static_cast<char>('0' + k % 10);
+  }
+  return t;
+}
+constexpr DecimalTable kDecimalTable = make_decimals();
+constexpr const char (&kDecimals)[1000][4] = kDecimalTable.text;
+
+struct PairTable {
+  char text[100][2];
+};
+constexpr PairTable make_pairs() {
+  PairTable t{};
+  for (int k = 0; k < 100; ++k) {
+    t.text[k][0] = static_cast<char>('0' + k / 10);
+    t.text[k][1] = static_cast<char>('0' + k % 10);
+  }
+  return t;
+}
+constexpr PairTable kPairTable = make_pairs();
+constexpr const char (&kPairs)[100][2] = kPairTable.text;
+
+void stars(char *out, int width) {
+  std::memset(out, '*', static_cast<std::size_t>(width));
+}
+
 void fill_field(char *out, int width, bool negative, const char *text, std::size_t length) {
   const std::size_t needed = length + (negative ? 1 : 0);
-  if (needed > static_cast<std::size_t>(width)) {
-    std::memset(out, '*', static_cast<std::size_t>(width));
-    return;
-  }
+  if (needed > static_cast<std::size_t>(width)) return stars(out, width);
   const std::size_t blanks = static_cast<std::size_t>(width) - needed;
   std::memset(out, ' ', blanks);
   if (negative) out[blanks] = '-';
@@ -34,7 +68,9 @@ void fill_field(char *out, int width, bool negative, const char *text, std::size
 
 } // namespace
 
-void edit_f3(char *out, int width, float value) {
+namespace {
+
+template <int width> void edit_f3_fixed(char *out, float value) {
   const double wide = value;
   if (!std::isfinite(wide)) {
     // Infinities: the library's text under the same sign and width rules.
@@ -48,22 +84,55 @@ void edit_f3(char *out, int width, float value) {
   // A float has 24 significant bits and 1000 has 7 (125 x 8), so the product
   // is exact in double precision; rounding it to an integer, ties to even,
   // is then exactly the correctly rounded three-decimal result.
-  const double thousandths = std::nearbyint(std::fabs(wide) * 1000.0);
-  const bool negative = wide < 0 && thousandths != 0.0;
-  if (thousandths >= 1e12) { // far wider than any field
-    std::memset(out, '*', static_cast<std::size_t>(width));
-    return;
+  double thousandths = std::fabs(wide) * 1000.0;
+  // From 10^9 thousandths on the text takes 11 characters or more.
+  if (thousandths >= 1e9) return stars(out, width);
+  // Below 2^52, adding and taking away 2^52 rounds to an integer, ties to even.
+  constexpr double kTwo52 = 4503599627370496.0;
+  thousandths = (thousandths + kTwo52) - kTwo52;
+  const auto n = static_cast<std::uint32_t>(thousandths);
+  const bool negative = wide < 0 && n != 0;
+  std::uint32_t whole = n / 1000;
+  const int whole_digits = whole >= 100000  ? 6 + (whole >= 1000000)
+                           : whole >= 10000 ? 5
+                           : whole >= 1000  ? 4
+                           : whole >= 100   ? 3
+                           : whole >= 10    ? 2
+                                            : 1;
+  const int length = whole_digits + 4 + (negative ? 1 : 0);
+  if (length > width) return stars(out, width);
+  std::memcpy(out, kBlanks, static_cast<std::size_t>(width));
+  char *p = out + width - 4;
+  std::memcpy(p, kDecimals[n % 1000], 4);
+  // Whole digits, at least one, two at a time.
+  while (whole >= 100) {
+    p -= 2;
+    std::memcpy(p, kPairs[whole % 100], 2);
+    whole /= 100;
   }
-  const auto n = static_cast<std::uint64_t>(thousandths);
-  char text[24];
-  char *const end = text + sizeof text;
-  char *start = put_digits_backwards(end - 4, n / 1000);
-  const auto fraction = static_cast<unsigned>(n % 1000);
-  end[-4] = '.';
-  end[-3] = static_cast<char>('0' + fraction / 100);
-  end[-2] = static_cast<char>('0' + fraction / 10 % 10);
-  end[-1] = static_cast<char>('0' + fraction % 10);
-  fill_field(out, width, negative, start, static_cast<std::size_t>(end - start));
+  if (whole >= 10) {
+    p -= 2;
+    std::memcpy(p, kPairs[whole], 2);
+  } else {
+    *--p = static_cast<char>('0' + whole);
+  }
+  if (negative) p[-1] = '-';
+}
+
+} // namespace
+
+void edit_f3(char *out, int width, float value) {
+  if (width == 7)
+    edit_f3_fixed<7>(out, value);
+  else
+    edit_f3_fixed<10>(out, value);
+}
+
+void edit_f7_3(char *out, float value) {
+  edit_f3_fixed<7>(out, value);
+}
+void edit_f10_3(char *out, float value) {
+  edit_f3_fixed<10>(out, value);
 }
 
 std::string real_item_text(float value) {

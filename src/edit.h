@@ -9,10 +9,12 @@
 
 namespace cdmg {
 
-// Writes exactly `width` characters: the value in Fw.3 form, right-aligned,
-// or `width` asterisks when it does not fit. A value that rounds to zero
-// loses its minus sign.
+// Writes exactly `width` (7 or 10) characters: the value in Fw.3 form,
+// right-aligned, or `width` asterisks when it does not fit. A value that
+// rounds to zero loses its minus sign.
 void edit_f3(char *out, int width, float value);
+void edit_f7_3(char *out, float value);
+void edit_f10_3(char *out, float value);
 
 // Text of a real list item: blank, sign position, nine significant digits
 // with a forced decimal point ("  0.00999999978", "  1.E+010").

@@ -77,7 +77,79 @@ float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negativ
   return negative ? -single : single;
 }
 
+namespace {
+
+bool is_digit(unsigned char c) {
+  return static_cast<unsigned>(c - '0') < 10;
+}
+
+// The common shapes of a whole ten-column field: blanks, an optional sign,
+// digits with at most one point, then an optional exponent of a letter
+// and/or a sign and at least one digit. Anything else (commas, a field cut
+// short, bad characters) is left to the full rule; false means "not handled".
+bool read_plain_field(const unsigned char *p, RealField &result) {
+  int k = 0;
+  bool negative = false;
+  while (k < kFieldWidth && p[k] == ' ') ++k;
+  if (k < kFieldWidth && (p[k] == '-' || p[k] == '+')) negative = p[k++] == '-';
+  std::uint64_t digits = 0;
+  int fraction_digits = 0;
+  bool has_point = false;
+  for (; k < kFieldWidth; ++k) {
+    const unsigned char c = p[k];
+    if (is_digit(c)) {
+      digits = digits * 10 + (c - '0');
+      fraction_digits += has_point;
+    } else if (c == '.' && !has_point) {
+      has_point = true;
+    } else if (c != ' ') {
+      break;
+    }
+  }
+  std::int64_t exponent = 0;
+  if (k < kFieldWidth) {
+    const std::uint8_t cls = kClasses[p[k]];
+    if (cls == kExpLetter) {
+      ++k;
+      while (k < kFieldWidth && p[k] == ' ') ++k;
+      if (k == kFieldWidth) return false;
+    } else if (cls != kSign) {
+      return false;
+    }
+    bool exponent_negative = false;
+    if (p[k] == '-' || p[k] == '+') exponent_negative = p[k++] == '-';
+    bool any = false;
+    for (; k < kFieldWidth; ++k) {
+      const unsigned char c = p[k];
+      if (is_digit(c)) {
+        exponent = exponent * 10 + (c - '0');
+        any = true;
+      } else if (c != ' ') {
+        return false;
+      }
+    }
+    if (!any) return false;
+    if (exponent_negative) exponent = -exponent;
+  }
+  if (digits == 0) {
+    result = {FieldStatus::value, 0.0f};
+  } else {
+    const std::int64_t scale = exponent - (has_point ? fraction_digits : kImpliedDecimals);
+    result = {FieldStatus::value, decimal_to_float(digits, scale, negative)};
+  }
+  return true;
+}
+
+} // namespace
+
 RealField read_real_field(const RecordView &record, std::size_t &pos) {
+  if (pos + kFieldWidth <= record.length) {
+    RealField result;
+    if (read_plain_field(reinterpret_cast<const unsigned char *>(record.chars + pos), result)) {
+      pos += kFieldWidth;
+      return result;
+    }
+  }
   Part part = Part::start;
   bool negative = false;
   bool exponent_negative = false;

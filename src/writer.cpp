@@ -9,13 +9,13 @@ namespace cdmg {
 void format_row(char *row, std::int32_t i, float dt, float x, float y, float z) {
   // The exact product of the row index and dt, rounded once to single.
   const auto t = static_cast<float>(static_cast<double>(i - 1) * static_cast<double>(dt));
-  edit_f3(row, 7, t);
+  edit_f7_3(row, t);
   row[7] = ',';
-  edit_f3(row + 8, 10, x);
+  edit_f10_3(row + 8, x);
   row[18] = ',';
-  edit_f3(row + 19, 10, y);
+  edit_f10_3(row + 19, y);
   row[29] = ',';
-  edit_f3(row + 30, 10, z);
+  edit_f10_3(row + 30, z);
   row[40] = '\r';
   row[41] = '\n';
 }

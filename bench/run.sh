@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Times cdmg2csv against the lower bound on a full-capacity record: several
+# runs of each, medians, and their ratio.
+# Usage: bench/run.sh [build folder] [runs]
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+runs=${2:-31}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$build/bench/make_full_record" "$work"
+cd "$work"
+
+echo out.csv >name.txt
+echo >empty.txt
+"$build/cdmg2csv" <name.txt >/dev/null
+test "$(stat -c %s out.csv)" -eq $((33000 * 42))
+program=$("$build/bench/time_runs" "$runs" name.txt "$build/cdmg2csv")
+floor=$("$build/bench/time_runs" "$runs" empty.txt "$build/bench/lower_bound" out.csv)
+echo "full capacity (3 x 4125 data records, 33000 rows), median of $runs runs:"
+echo "  cdmg2csv     ${program} ms"
+echo "  lower bound  ${floor} ms"
+awk -v p="$program" -v f="$floor" 'BEGIN {printf "  ratio        %.2f\n", p / f}'
