@@ -1,1 +1,207 @@
+// Runs stopped from outside: interrupt, termination, floating-point fault and
+// abort signals sent to the real program while it waits or reads.
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace {
+
+using harness::banner;
+using harness::component_file;
+using harness::component_lines;
+using harness::Folder;
+using harness::output_prompt;
+
+// The program running in a folder, its standard input a pipe held open.
+class LiveRun {
+public:
+  LiveRun(const Folder &folder, bool ignore_interrupt = false) {
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");
+    err_path_ = folder.path().parent_path() / "live-stderr";
+    pid_ = fork();
+    if (pid_ == 0) {
+      if (chdir(folder.path().c_str()) != 0) _exit(120);
+      const int err = open(err_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(in[0], 0);
+      dup2(out[1], 1);
+      dup2(err, 2);
+      close(in[1]);
+      close(out[0]);
+      if (ignore_interrupt) signal(SIGINT, SIG_IGN);
+      execl(CDMG2CSV_PATH, "cdmg2csv", static_cast<char *>(nullptr));
+      _exit(122);
+    }
+    close(in[0]);
+    close(out[1]);
+    stdin_ = in[1];
+    stdout_ = out[0];
+  }
+  ~LiveRun() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (stdin_ >= 0) close(stdin_);
+    close(stdout_);
+  }
+
+  // Reads standard output until it ends with `text` (or 10 s pass).
+  bool wait_for_output_ending(const std::string &text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!(out_.size() >= text.size() &&
+             out_.compare(out_.size() - text.size(), text.size(), text) == 0)) {
+      if (std::chrono::steady_clock::now() > deadline || !read_some(100)) return false;
+    }
+    return true;
+  }
+
+  void send_input(const std::string &text) {
+    ASSERT_EQ(write(stdin_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(stdin_);
+    stdin_ = -1;
+  }
+
+  // Waits for the end; collects the rest of standard output and standard error.
+  harness::Outcome finish() {
+    while (read_some(10000)) {
+    }
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    harness::Outcome outcome;
+    outcome.out = out_;
+    outcome.err = harness::read_file(err_path_);
+    if (WIFEXITED(status)) outcome.exit_status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
+    return outcome;
+  }
+
+  pid_t pid() const { return pid_; }
+
+private:
+  bool read_some(int timeout_ms) {
+    pollfd p{stdout_, POLLIN, 0};
+    if (poll(&p, 1, timeout_ms) <= 0) return false;
+    char buf[4096];
+    const ssize_t n = read(stdout_, buf, sizeof buf);
+    if (n <= 0) return false;
+    out_.append(buf, static_cast<std::size_t>(n));
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int stdin_ = -1;
+  int stdout_ = -1;
+  std::string out_;
+  std::filesystem::path err_path_;
+};
+
+class Signals : public ::testing::Test {
+protected:
+  void SetUp() override {
+    folder.write("WKZ-base-N022.txt", component_file("X", {}));
+    folder.write("WKZ-base-N292.txt", component_file("Y", {}));
+    folder.write("WKZ-base-UP.txt", component_file("Z", {"1"}));
+  }
+  static std::string transcript() {
+    return banner() + component_lines("X", 1, 1, 0) + component_lines("Y", 1, 1, 0) +
+           component_lines("Z", 2, 9, 8) + output_prompt();
+  }
+  Folder folder;
+};
+
+TEST_F(Signals, WhileWaitingForOutputName) {
+  struct Case {
+    int signal;
+    const char *message;
+    int exit_status; // -1: ended by SIGABRT
+  };
+  const Case cases[] = {
+      {SIGINT, "Interrupt\n", 1},
+      {SIGTERM, "Killed\n", 1},
+      {SIGFPE, "Floating Exception\n", -1},
+      {SIGABRT, "IOT Trap\n", -1},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.message);
+    LiveRun run(folder);
+    ASSERT_TRUE(run.wait_for_output_ending(output_prompt()));
+    kill(run.pid(), c.signal);
+    const auto outcome = run.finish();
+    EXPECT_EQ(outcome.out, transcript());
+    EXPECT_EQ(outcome.err, c.message);
+    if (c.exit_status < 0) {
+      EXPECT_EQ(outcome.signal, SIGABRT);
+    } else {
+      EXPECT_EQ(outcome.signal, 0);
+      EXPECT_EQ(outcome.exit_status, c.exit_status);
+    }
+    EXPECT_EQ(folder.files().size(), 3u) << "no table file";
+  }
+}
+
+TEST_F(Signals, TerminationWhileReadingComponent) {
+  // The first component is a FIFO that delivers part of its header and then
+  // nothing more; the console lines already made still reach standard output.
+  const auto fifo = folder.path() / "WKZ-base-N022.txt";
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  LiveRun run(folder);
+  const int writer = open(fifo.c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  const std::string part = harness::header_records("X", 10);
+  ASSERT_EQ(write(writer, part.data(), part.size()), static_cast<ssize_t>(part.size()));
+  // Wait until the program has taken every byte and waits for more.
+  for (int k = 0; k < 1000; ++k) {
+    int unread = 0;
+    ioctl(writer, FIONREAD, &unread);
+    if (unread == 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  kill(run.pid(), SIGTERM);
+  const auto outcome = run.finish();
+  close(writer);
+  EXPECT_EQ(outcome.out, banner() + " " + harness::pad80("RECORD SIX X") + "\n");
+  EXPECT_EQ(outcome.err, "Killed\n");
+  EXPECT_EQ(outcome.exit_status, 1);
+}
+
+TEST_F(Signals, InterruptIgnoredAtStartStaysIgnored) {
+  LiveRun run(folder, /*ignore_interrupt=*/true);
+  ASSERT_TRUE(run.wait_for_output_ending(output_prompt()));
+  kill(run.pid(), SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  run.send_input("t.csv\n");
+  const auto outcome = run.finish();
+  EXPECT_EQ(outcome.out, transcript());
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(outcome.exit_status, 0);
+  EXPECT_EQ(folder.read("t.csv").size(), 8 * 42u);
+}
+
+TEST_F(Signals, FailureReportIsNotFollowedByAbortMessage) {
+  std::filesystem::remove(folder.path() / "WKZ-base-UP.txt");
+  const auto outcome = folder.run("t.csv\n");
+  EXPECT_EQ(outcome.err, "open: No such file or directory\n"
+                         "apparent state: unit 11 named WKZ-base-UP.txt\n"
+                         "last format: list io\n"
+                         "lately writing sequential formatted external IO\n");
+  EXPECT_EQ(outcome.signal, SIGABRT);
+}
+
+} // namespace
