@@ -20,8 +20,7 @@ char *put_digits_backwards(char *end, std::uint64_t n) {
   return end;
 }
 
-constexpr int kMaxWidth = 10;
-constexpr char kBlanks[] = "          ";
+constexpr char kBlanks[] = "          "; // as wide as the widest field
 
 struct DecimalTable {
   char text[1000][4];

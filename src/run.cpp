@@ -60,7 +60,14 @@ void run(int argc, char **argv) {
   install_signal_handlers();
   connect_standard_units();
   std::atexit(run_exit_time_closing);
+  run_sequence();
+  std::exit(0);
+}
 
+std::int32_t run_sequence() {
+  std::memset(x, 0, sizeof x);
+  std::memset(y, 0, sizeof y);
+  std::memset(z, 0, sizeof z);
   ConsoleLine().text("Program for Reading CDMG-TYpe Strong Motion Data").end();
   ConsoleLine().end();
   ConsoleLine().text("Enter 1st File Name of 3 Components").end();
@@ -78,7 +85,7 @@ void run(int argc, char **argv) {
   ConsoleLine().text("Enter Output Acceleration File Name (CSV format)").end();
   read_output_name();
   write_table(text_of(infile1), nt, dt, x, y, z);
-  std::exit(0);
+  return nt;
 }
 
 } // namespace cdmg

@@ -57,6 +57,9 @@ bool format_current = false;
 Format current_format{nullptr, 0};
 Direction current_direction = Direction::writing;
 
+int error_stream_fd = 2;
+AbnormalEndHook abnormal_end_hook = nullptr;
+
 volatile std::sig_atomic_t report_begun = 0;
 volatile std::sig_atomic_t closing_done = 0;
 
@@ -189,35 +192,36 @@ void copy_name(Unit &u, std::string_view trimmed) {
 } // namespace
 
 void write_error_stream(const char *text, std::size_t length) {
-  platform::write_all(2, text, length);
+  platform::write_all(error_stream_fd, text, length);
 }
 
-void connect_standard_units() {
+void connect_standard_units(int error_fd, int input_fd, int output_fd) {
+  error_stream_fd = error_fd;
   Unit &err = units[kErrorUnit];
   err = Unit{};
   err.connected = true;
-  err.fd = 2;
+  err.fd = error_fd;
   err.may_write = true;
   err.last_write = true;
-  err.repositionable = !platform::is_character_device(2);
+  err.repositionable = !platform::is_character_device(error_fd);
 
   Unit &in = units[kInputUnit];
   in = Unit{};
   in.connected = true;
-  in.fd = 0;
+  in.fd = input_fd;
   in.may_read = true;
-  in.repositionable = !platform::is_character_device(0);
-  console_input.attach(0, console_in_storage, sizeof console_in_storage);
+  in.repositionable = !platform::is_character_device(input_fd);
+  console_input.attach(input_fd, console_in_storage, sizeof console_in_storage);
   in.input = &console_input;
 
   Unit &out = units[kOutputUnit];
   out = Unit{};
   out.connected = true;
-  out.fd = 1;
+  out.fd = output_fd;
   out.may_write = true;
   out.last_write = true;
-  out.repositionable = !platform::is_character_device(1);
-  out.flush_each_line = platform::is_terminal(1);
+  out.repositionable = !platform::is_character_device(output_fd);
+  out.flush_each_line = platform::is_terminal(output_fd);
   console_output.data = console_out_storage;
   console_output.capacity = sizeof console_out_storage;
   out.output = &console_output;
@@ -420,7 +424,26 @@ void exit_time_closing() {
 
 void abnormal_end() {
   exit_time_closing();
+  if (abnormal_end_hook) abnormal_end_hook();
   platform::abort_process();
+}
+
+void set_abnormal_end_hook(AbnormalEndHook hook) {
+  abnormal_end_hook = hook;
+}
+
+void reset_units() {
+  for (Unit &u : units) {
+    if (u.connected && u.named) platform::close_file(u.fd);
+    u = Unit{};
+  }
+  console_output.committed.store(0, std::memory_order_relaxed);
+  file_output.committed.store(0, std::memory_order_relaxed);
+  current_unit = -1;
+  format_current = false;
+  current_direction = Direction::writing;
+  report_begun = 0;
+  closing_done = 0;
 }
 
 } // namespace cdmg

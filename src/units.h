@@ -41,8 +41,15 @@ inline constexpr int kUnexpectedCharacter = 115;
 inline constexpr int kSubscriptOutOfBounds = 125;
 inline constexpr int kCannotWrite = 127;
 
-// Start-up: connects units 0, 5 and 6.
-void connect_standard_units();
+// Start-up: connects units 0, 5 and 6 to standard error, input and output.
+void connect_standard_units(int error_fd = 2, int input_fd = 0, int output_fd = 1);
+
+// For running the sequence more than once in one process (the fuzzer): the
+// hook replaces the abort of the abnormal end and must not return; the
+// reset frees every unit and forgets that a report or closing happened.
+using AbnormalEndHook = void (*)();
+void set_abnormal_end_hook(AbnormalEndHook hook);
+void reset_units();
 
 // Marks the start of a read or write statement on `unit` for the report.
 void begin_statement(int unit, Format format, Direction direction);
