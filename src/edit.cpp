@@ -205,17 +205,17 @@ ListLine &ListLine::text(std::string_view item) {
 }
 
 ListLine &ListLine::integer(std::int32_t value) {
-  const std::string text = integer_item_text(value);
-  const std::size_t digits = text.size() - (value < 0 ? 2 : 1);
+  const std::string item = integer_item_text(value);
+  const std::size_t digits = item.size() - (value < 0 ? 2 : 1);
   break_before(digits);
-  append(text);
+  append(item);
   return *this;
 }
 
 ListLine &ListLine::real(float value) {
-  const std::string text = real_item_text(value);
-  break_before(text.size());
-  append(text);
+  const std::string item = real_item_text(value);
+  break_before(item.size());
+  append(item);
   return *this;
 }
 

@@ -99,7 +99,7 @@ bool read_plain_field(const unsigned char *p, RealField &result) {
     const unsigned char c = p[k];
     if (is_digit(c)) {
       digits = digits * 10 + (c - '0');
-      fraction_digits += has_point;
+      fraction_digits += has_point ? 1 : 0;
     } else if (c == '.' && !has_point) {
       has_point = true;
     } else if (c != ' ') {

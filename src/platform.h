@@ -56,4 +56,7 @@ private:
 // Resets the abort signal to its default action and aborts. Signal-safe.
 [[noreturn]] void abort_process();
 
+// Ends the process at once, without the exit-time work. Signal-safe.
+[[noreturn]] void exit_now(int status);
+
 } // namespace cdmg::platform

@@ -2,8 +2,8 @@
 
 #include <csignal>
 #include <cstring>
-#include <unistd.h>
 
+#include "platform.h"
 #include "units.h"
 
 namespace cdmg {
@@ -31,7 +31,7 @@ void end_on_signal(int signal_number) {
   write_error_stream(message, std::strlen(message));
   if (abnormal) abnormal_end();
   exit_time_closing();
-  _exit(1);
+  platform::exit_now(1);
 }
 
 void install(int signal_number) {

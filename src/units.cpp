@@ -23,11 +23,13 @@ struct OutputBuffer {
 };
 
 struct Unit {
-  bool connected = false;
-  int fd = -1;
-  bool named = false;
-  char name[kTextWidth + 1] = {};
+  TextInput *input = nullptr;
+  OutputBuffer *output = nullptr;
   std::size_t name_length = 0;
+  int fd = -1;
+  char name[kTextWidth + 1] = {};
+  bool connected = false;
+  bool named = false;
   bool repositionable = false;
   bool may_read = false;
   bool may_write = false;
@@ -35,8 +37,6 @@ struct Unit {
   bool last_write = false;
   bool write_failed = false;
   bool flush_each_line = false;
-  TextInput *input = nullptr;
-  OutputBuffer *output = nullptr;
 };
 
 Unit units[kUnitCount];
@@ -89,7 +89,7 @@ public:
   void send() const { write_error_stream(text_, length_); }
 
 private:
-  char text_[512];
+  char text_[512] = {};
   std::size_t length_ = 0;
 };
 
@@ -325,10 +325,6 @@ void close_unit(int unit) {
 bool end_of_file_mark(int unit) {
   return units[unit].end_of_file;
 }
-void set_end_of_file_mark(int unit) {
-  units[unit].end_of_file = true;
-}
-
 RecordView read_record(int unit) {
   Unit &u = units[unit];
   RecordView record{};

@@ -61,7 +61,6 @@ void close_unit(int unit);
 
 // The end-of-file mark of a unit; set once a read met the end of its file.
 bool end_of_file_mark(int unit);
-void set_end_of_file_mark(int unit);
 
 // Reads the unit's next record; a failed read ends the run.
 RecordView read_record(int unit);

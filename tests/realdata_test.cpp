@@ -60,8 +60,8 @@ protected:
     if (!fs::exists(data / "smc_loma_prieta_1989_SF_1295_Shafter")) {
       GTEST_SKIP() << "no real records at " << data;
     }
-    const std::string command = std::string("bash '") + CDMG_RELAY_SCRIPT + "' '" +
-                                data.string() + "' '" + (relaid.path() / "r").string() + "'";
+    const std::string command = std::string("bash '") + CDMG_RELAY_SCRIPT + "' '" + data.string() +
+                                "' '" + (relaid.path() / "r").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
   }
   // Puts one re-laid record into the run folder; returns each file's lines.
@@ -100,11 +100,10 @@ protected:
     }
     const std::string written = folder.read("t.csv");
     EXPECT_EQ(written.size(), table.size());
-    EXPECT_TRUE(written == table) << "first difference at byte "
-                                  << std::mismatch(written.begin(), written.end(), table.begin(),
-                                                   table.end())
-                                             .first -
-                                         written.begin();
+    EXPECT_TRUE(written == table)
+        << "first difference at byte "
+        << std::mismatch(written.begin(), written.end(), table.begin(), table.end()).first -
+               written.begin();
   }
   harness::Folder relaid;
   harness::Folder folder;
