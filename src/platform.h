@@ -59,4 +59,13 @@ private:
 // Ends the process at once, without the exit-time work. Signal-safe.
 [[noreturn]] void exit_now(int status);
 
+// Installs `handler` for a signal; while one handled signal is being handled
+// the others wait.
+void install_signal_handler(int signal_number, void (*handler)(int));
+// True when the process started with interrupts ignored.
+bool interrupt_ignored_at_start();
+// Sends arithmetic processor faults to the SIGFPE handler and leaves access
+// violations to the platform, where faults are not signals already.
+void install_fault_handler();
+
 } // namespace cdmg::platform

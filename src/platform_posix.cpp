@@ -171,3 +171,25 @@ void abort_process() {
 }
 
 } // namespace cdmg::platform
+
+namespace cdmg::platform {
+
+void install_signal_handler(int signal_number, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  action.sa_mask = handled_signals();
+  sigaction(signal_number, &action, nullptr);
+}
+
+bool interrupt_ignored_at_start() {
+  struct sigaction previous {};
+  sigaction(SIGINT, nullptr, &previous);
+  return previous.sa_handler == SIG_IGN;
+}
+
+void install_fault_handler() {
+  // The kernel already turns arithmetic faults into SIGFPE and leaves an
+  // access violation to its default: nothing to install.
+}
+
+} // namespace cdmg::platform

@@ -34,34 +34,20 @@ void end_on_signal(int signal_number) {
   platform::exit_now(1);
 }
 
-void install(int signal_number) {
-  struct sigaction action {};
-  action.sa_handler = end_on_signal;
-  // While one handler ends the run, the other handled signals wait; the run
-  // ends before they could be delivered.
-  sigemptyset(&action.sa_mask);
-  sigaddset(&action.sa_mask, SIGFPE);
-  sigaddset(&action.sa_mask, SIGABRT);
-  sigaddset(&action.sa_mask, SIGINT);
-  sigaddset(&action.sa_mask, SIGTERM);
-  sigaction(signal_number, &action, nullptr);
-}
-
 } // namespace
 
 void install_fault_handler() {
-  // The kernel already turns arithmetic faults into SIGFPE and leaves an
-  // access violation to its default; there are no structured exceptions.
+  platform::install_fault_handler();
 }
 
 void install_signal_handlers() {
-  install(SIGFPE);
-  install(SIGABRT);
-  struct sigaction previous {};
-  sigaction(SIGINT, nullptr, &previous);
+  platform::install_signal_handler(SIGFPE, end_on_signal);
+  platform::install_signal_handler(SIGABRT, end_on_signal);
   // A run started with interrupts ignored (in the background) keeps ignoring them.
-  if (previous.sa_handler != SIG_IGN) install(SIGINT);
-  install(SIGTERM);
+  if (!platform::interrupt_ignored_at_start()) {
+    platform::install_signal_handler(SIGINT, end_on_signal);
+  }
+  platform::install_signal_handler(SIGTERM, end_on_signal);
 }
 
 } // namespace cdmg
