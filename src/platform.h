@@ -36,6 +36,10 @@ const char *error_text(int error);
 
 void reset_floating_point();
 
+// Puts the standard streams in the modes the program expects: console input
+// untranslated (the program drops CR before LF itself), console output text.
+void prepare_standard_streams();
+
 } // namespace cdmg::platform
 
 namespace cdmg::platform {

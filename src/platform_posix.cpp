@@ -114,6 +114,10 @@ void reset_floating_point() {
   std::fesetenv(FE_DFL_ENV);
 }
 
+void prepare_standard_streams() {
+  // POSIX streams have no text mode: a line feed is written as itself.
+}
+
 } // namespace cdmg::platform
 
 #include <csignal>

@@ -58,6 +58,7 @@ void run(int argc, char **argv) {
   argument_count = argc; // recorded, never used
   arguments = argv;
   install_signal_handlers();
+  platform::prepare_standard_streams();
   connect_standard_units();
   // Without it a normal end still flushes: run_sequence closes every file.
   static_cast<void>(std::atexit(run_exit_time_closing));
