@@ -3,8 +3,9 @@
 #include <csignal>
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -55,13 +56,13 @@ protected:
     EXPECT_EQ(outcome.out, out);
     EXPECT_EQ(outcome.err, "");
     EXPECT_EQ(outcome.exit_status, 0);
-    EXPECT_EQ(outcome.signal, 0);
+    EXPECT_FALSE(outcome.aborted);
   }
   void expect_abort(const harness::Outcome &outcome, const std::string &out,
                     const std::string &err) {
     EXPECT_EQ(outcome.out, out);
     EXPECT_EQ(outcome.err, err);
-    EXPECT_EQ(outcome.signal, SIGABRT);
+    EXPECT_TRUE(outcome.aborted);
   }
   Folder folder;
 };
@@ -426,6 +427,9 @@ TEST_F(Run, FolderNamesCannotBeOpened) {
 }
 
 TEST_F(Run, TableThatMayOnlyBeReadCannotBeWritten) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs /proc, a Linux file system";
+#endif
   // This file opens for reading but never for writing, even for root.
   const std::string name = "/proc/sys/kernel/ostype";
   const std::string before = harness::read_file(name);
@@ -440,7 +444,11 @@ TEST_F(Run, TableThatMayOnlyBeReadCannotBeWritten) {
 }
 
 TEST_F(Run, ReadOnlyTableFileIsLeftUnchanged) {
+#ifdef _WIN32
+  GTEST_SKIP() << "POSIX permissions; under wine they follow the Linux user's rights";
+#else
   if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
+#endif
   write_components({}, {}, {"1"});
   folder.write("ro.csv", "old");
   std::filesystem::permissions(folder.path() / "ro.csv", std::filesystem::perms::owner_read);
@@ -450,6 +458,9 @@ TEST_F(Run, ReadOnlyTableFileIsLeftUnchanged) {
 }
 
 TEST_F(Run, FullDeviceEndsRunWithWriteFailure) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs /dev/full, a Linux device";
+#endif
   struct Case {
     int records;
     const char *format; // a buffer that fills mid-table fails inside a row
@@ -466,7 +477,7 @@ TEST_F(Run, FullDeviceEndsRunWithWriteFailure) {
                   output_prompt());
     EXPECT_EQ(outcome.err, "write: No space left on device\n" +
                                state("11 named /dev/full", c.format, "writing"));
-    EXPECT_EQ(outcome.signal, SIGABRT);
+    EXPECT_TRUE(outcome.aborted);
   }
 }
 

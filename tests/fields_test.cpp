@@ -161,6 +161,9 @@ TEST(DecimalToFloat, NearestDoubleThenSingle) {
 
 // Published conversion vectors, read as ten-column fields.
 TEST(DecimalToFloat, ConversionVectors) {
+#ifdef _WIN32
+  GTEST_SKIP() << "reads the vectors through gzip";
+#else
   const std::string path = std::string(CDMG_REALDATA_DIR) + "/fxx_short_strings_sample.tsv.gz";
   FILE *in = popen(("gzip -dc '" + path + "' 2>/dev/null").c_str(), "r");
   ASSERT_NE(in, nullptr);
@@ -182,6 +185,7 @@ TEST(DecimalToFloat, ConversionVectors) {
   pclose(in);
   if (checked == 0) GTEST_SKIP() << "conversion vectors not found at " << path;
   EXPECT_EQ(checked, 3000);
+#endif
 }
 
 } // namespace

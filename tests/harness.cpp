@@ -1,23 +1,35 @@
 #include "harness.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace harness {
 
 Folder::Folder() {
-  std::string pattern = (fs::temp_directory_path() / "cdmg2csv-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  root_ = pattern;
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; root_.empty(); ++attempt) {
+    const fs::path candidate =
+        fs::temp_directory_path() / ("cdmg2csv-test-" + std::to_string(random()));
+    if (fs::create_directory(candidate)) root_ = candidate;
+    if (attempt > 100) throw std::runtime_error("no temporary folder");
+  }
   run_ = root_ / "run";
   fs::create_directory(run_);
 }
@@ -51,6 +63,62 @@ std::map<std::string, std::string> Folder::files() const {
   return found;
 }
 
+#ifdef _WIN32
+
+namespace {
+
+// The console's CR LF as "\n", when every line feed has its CR.
+std::string from_console(const std::string &bytes) {
+  std::string text;
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    if (bytes[k] == '\r' && k + 1 < bytes.size() && bytes[k + 1] == '\n') continue;
+    if (bytes[k] == '\n' && (k == 0 || bytes[k - 1] != '\r')) return bytes;
+    text += bytes[k];
+  }
+  return text;
+}
+
+HANDLE inheritable(const fs::path &path, bool write) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileW(path.wstring().c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                     write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+
+Outcome Folder::run(const std::string &input) const {
+  const fs::path in = root_ / "stdin", out = root_ / "stdout", err = root_ / "stderr";
+  std::ofstream(in, std::ios::binary) << input;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = inheritable(in, false);
+  startup.hStdOutput = inheritable(out, true);
+  startup.hStdError = inheritable(err, true);
+  std::wstring command = L"\"" + fs::absolute(CDMG2CSV_PATH).wstring() + L"\"";
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      run_.wstring().c_str(), &startup, &process);
+  CloseHandle(startup.hStdInput);
+  CloseHandle(startup.hStdOutput);
+  CloseHandle(startup.hStdError);
+  if (!started) throw std::runtime_error("cannot start cdmg2csv");
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  Outcome outcome;
+  outcome.out = from_console(read_file(out));
+  outcome.err = from_console(read_file(err));
+  outcome.exit_status = static_cast<int>(code);
+  outcome.aborted = code == 3;
+  return outcome;
+}
+
+#else
+
 Outcome Folder::run(const std::string &input) const {
   const fs::path in = root_ / "stdin", out = root_ / "stdout", err = root_ / "stderr";
   std::ofstream(in, std::ios::binary) << input;
@@ -75,8 +143,11 @@ Outcome Folder::run(const std::string &input) const {
   outcome.err = read_file(err);
   if (WIFEXITED(status)) outcome.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
+  outcome.aborted = outcome.signal == SIGABRT;
   return outcome;
 }
+
+#endif
 
 std::string header_records(const std::string &label, int count, const char *end) {
   std::string text;

@@ -9,11 +9,15 @@
 
 namespace harness {
 
+// What a run left. On Windows the console's CR LF line ends read back as
+// "\n" (only when every line has its CR) and the abort's exit status 3 reads
+// as `aborted`, so that one expectation serves both platforms.
 struct Outcome {
   std::string out;
   std::string err;
   int exit_status = -1; // when it exited
   int signal = 0;       // when a signal ended it
+  bool aborted = false; // the abnormal end: SIGABRT, or status 3 on Windows
 };
 
 class Folder {

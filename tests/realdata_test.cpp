@@ -56,6 +56,9 @@ std::vector<double> samples_of(const std::vector<std::string> &lines) {
 class RealData : public ::testing::Test {
 protected:
   void SetUp() override {
+#ifdef _WIN32
+    GTEST_SKIP() << "the re-laying script needs bash";
+#endif
     const fs::path data = CDMG_REALDATA_DIR;
     if (!fs::exists(data / "smc_loma_prieta_1989_SF_1295_Shafter")) {
       GTEST_SKIP() << "no real records at " << data;
@@ -142,7 +145,7 @@ TEST_F(RealData, TrailerLineIsAnUnexpectedCharacter) {
                          "apparent state: unit 11 named WKZ-base-UP.txt\n"
                          "last format: (8E10.4)\n"
                          "lately reading sequential formatted external IO\n");
-  EXPECT_EQ(outcome.signal, SIGABRT);
+  EXPECT_TRUE(outcome.aborted);
 }
 
 } // namespace

@@ -1,7 +1,16 @@
 // Records of a text stream: line feed, dropped carriage return, byte 26.
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#define pipe(fds) _pipe(fds, 1 << 16, _O_BINARY)
+#define write _write
+#define close _close
+#else
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -24,7 +33,9 @@ std::ostream &operator<<(std::ostream &out, const Record &r) {
 std::vector<Record> records(const std::string &bytes, std::size_t capacity) {
   int fds[2];
   EXPECT_EQ(pipe(fds), 0);
-  EXPECT_EQ(write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  EXPECT_EQ(
+      static_cast<std::size_t>(write(fds[1], bytes.data(), static_cast<unsigned>(bytes.size()))),
+      bytes.size());
   close(fds[1]);
   std::vector<char> storage(capacity);
   cdmg::TextInput input;
