@@ -119,7 +119,7 @@ void prepare_standard_streams() {
 // Windows has no signal masks: a console interrupt arrives on a thread of
 // its own and the other signals are raised by the run itself.
 SignalHold::SignalHold() : saved_{} {}
-SignalHold::~SignalHold() = default;
+SignalHold::~SignalHold() {} // NOLINT(modernize-use-equals-default): pairs the POSIX one
 
 void abort_process() {
   std::signal(SIGABRT, SIG_DFL);
