@@ -52,6 +52,27 @@ constexpr std::int64_t kExponentClamp = 400;
 
 } // namespace
 
+namespace {
+
+// Values past the exact range: the library's correctly rounded conversion.
+double decimal_to_double_by_library(std::uint64_t digits, std::int64_t exponent) {
+  if (exponent > kExponentClamp) exponent = kExponentClamp;
+  if (exponent < -kExponentClamp) exponent = -kExponentClamp;
+  char text[48];
+  // Twenty characters take any 64-bit mantissa, the rest the exponent.
+  char *const mark = std::to_chars(text, text + 20, digits).ptr;
+  *mark = 'e';
+  const auto r = std::to_chars(mark + 1, text + sizeof text, exponent);
+  double wide = 0.0;
+  const auto parsed = std::from_chars(text, r.ptr, wide);
+  if (parsed.ec == std::errc::result_out_of_range) {
+    wide = exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  }
+  return wide;
+}
+
+} // namespace
+
 float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negative) {
   double wide;
   if (digits < (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
@@ -61,17 +82,7 @@ float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negativ
     wide = exponent >= 0 ? d * kExactPowers[static_cast<std::size_t>(exponent)]
                          : d / kExactPowers[static_cast<std::size_t>(-exponent)];
   } else {
-    if (exponent > kExponentClamp) exponent = kExponentClamp;
-    if (exponent < -kExponentClamp) exponent = -kExponentClamp;
-    char text[48];
-    // Twenty characters take any 64-bit mantissa, the rest the exponent.
-    char *const mark = std::to_chars(text, text + 20, digits).ptr;
-    *mark = 'e';
-    const auto r = std::to_chars(mark + 1, text + sizeof text, exponent);
-    const auto parsed = std::from_chars(text, r.ptr, wide);
-    if (parsed.ec == std::errc::result_out_of_range) {
-      wide = exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    }
+    wide = decimal_to_double_by_library(digits, exponent);
   }
   const auto single = static_cast<float>(wide);
   return negative ? -single : single;

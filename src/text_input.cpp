@@ -28,16 +28,33 @@ bool TextInput::refill(int &error) {
   }
   if (n == 0) ended_ = true;
   end_ = static_cast<std::size_t>(n);
+  // The byte 26 ends the file: nothing after it is ever read.
+  if (const void *eof_byte = std::memchr(storage_, kEndOfFileByte, end_)) {
+    end_ = static_cast<std::size_t>(static_cast<const char *>(eof_byte) - storage_);
+    ended_ = true;
+  }
   return true;
 }
 
 int TextInput::next_record(RecordView &record) {
-  // Keep one character more than a field list can take, so that a carriage
-  // return in column 81 can still be dropped before its line feed.
+  record.line_feed = false;
+  // Most records lie whole in the buffer and are seen where they stand.
+  if (begin_ != end_) {
+    const char *start = storage_ + begin_;
+    const auto *stop = static_cast<const char *>(std::memchr(start, '\n', end_ - begin_));
+    if (stop) {
+      std::size_t length = static_cast<std::size_t>(stop - start);
+      begin_ += length + 1;
+      if (length > 0 && start[length - 1] == '\r') --length;
+      record = {start, length < kTextWidth ? length : kTextWidth, true};
+      return 0;
+    }
+  }
+  // A record across refills keeps its first 80 characters in the scratch
+  // area; the carriage return before a line feed may be the 81st.
   std::size_t kept = 0;
   std::size_t raw_length = 0;
   char last = 0;
-  record.line_feed = false;
   for (;;) {
     if (begin_ == end_) {
       if (ended_) break;
@@ -47,22 +64,15 @@ int TextInput::next_record(RecordView &record) {
     }
     const char *start = storage_ + begin_;
     const std::size_t available = end_ - begin_;
-    const char *stop = static_cast<const char *>(std::memchr(start, '\n', available));
-    const std::size_t scan = stop ? static_cast<std::size_t>(stop - start) : available;
-    const char *eof_byte = static_cast<const char *>(std::memchr(start, kEndOfFileByte, scan));
-    const std::size_t taken = eof_byte ? static_cast<std::size_t>(eof_byte - start) : scan;
-    const std::size_t room = sizeof scratch_ - kept;
+    const auto *stop = static_cast<const char *>(std::memchr(start, '\n', available));
+    const std::size_t taken = stop ? static_cast<std::size_t>(stop - start) : available;
+    const std::size_t room = kTextWidth - kept;
     const std::size_t copied = taken < room ? taken : room;
     std::memcpy(scratch_ + kept, start, copied);
     kept += copied;
     raw_length += taken;
     if (taken > 0) last = start[taken - 1];
     begin_ += taken;
-    if (eof_byte) {
-      ended_ = true;
-      begin_ = end_;
-      break;
-    }
     if (stop) {
       ++begin_;
       record.line_feed = true;

@@ -14,8 +14,8 @@ public:
   TextInput() = default;
   void attach(int fd, char *storage, std::size_t capacity);
 
-  // Reads the next record, keeping its first 80 characters in `scratch`.
-  // Returns 0, or the system error of a failed read.
+  // Reads the next record; its first 80 characters stay valid until the
+  // next call. Returns 0, or the system error of a failed read.
   int next_record(RecordView &record);
 
 private:
@@ -27,7 +27,7 @@ private:
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool ended_ = false; // the stream has no more bytes for us
-  char scratch_[kTextWidth + 1] = {};
+  char scratch_[kTextWidth] = {};
 };
 
 } // namespace cdmg
