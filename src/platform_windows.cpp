@@ -116,10 +116,28 @@ void prepare_standard_streams() {
   _setmode(0, _O_BINARY);
 }
 
-// Windows has no signal masks: a console interrupt arrives on a thread of
-// its own and the other signals are raised by the run itself.
-SignalHold::SignalHold() : saved_{} {}
-SignalHold::~SignalHold() {} // NOLINT(modernize-use-equals-default): pairs the POSIX one
+// Windows has no signal masks, and a console interrupt runs its handler on a
+// thread of its own: a lock keeps that handler's closing out of the frame's
+// unfinished changes (the run's own thread may take it again, when a fault is
+// raised on it).
+namespace {
+CRITICAL_SECTION *frame_lock() {
+  static CRITICAL_SECTION lock;
+  static const bool ready = [] {
+    InitializeCriticalSection(&lock);
+    return true;
+  }();
+  static_cast<void>(ready);
+  return &lock;
+}
+} // namespace
+
+SignalHold::SignalHold() : saved_{} {
+  EnterCriticalSection(frame_lock());
+}
+SignalHold::~SignalHold() {
+  LeaveCriticalSection(frame_lock());
+}
 
 void abort_process() {
   std::signal(SIGABRT, SIG_DFL);
