@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "edit.h"
+#include "reference_edit.h"
 #include "writer.h"
 
 namespace {
@@ -20,18 +21,8 @@ std::string f3(float value, int width) {
   return std::string(field, static_cast<std::size_t>(width));
 }
 
-// The obvious F editing: the C library's "%.3f" of the magnitude, with the
-// sign, zero and width rules on top.
 std::string reference_f3(float value, int width) {
-  const double wide = value;
-  char digits[400];
-  std::snprintf(digits, sizeof digits, "%.3f", std::fabs(wide));
-  bool negative = wide < 0;
-  if (std::strspn(digits, "0.") == std::strlen(digits)) negative = false;
-  const std::string text = (negative ? "-" : "") + std::string(digits);
-  if (text.size() > static_cast<std::size_t>(width))
-    return std::string(static_cast<std::size_t>(width), '*');
-  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+  return reference::f3(value, width);
 }
 
 TEST(EditF, TenColumnExamples) {

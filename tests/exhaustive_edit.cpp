@@ -12,22 +12,9 @@
 #include <vector>
 
 #include "edit.h"
+#include "reference_edit.h"
 
 namespace {
-
-// Expected field of the given width from the library's digits.
-void reference(const char *digits, std::size_t length, bool negative, int width, char *out) {
-  if (std::strspn(digits, "0.") == length) negative = false;
-  const std::size_t needed = length + (negative ? 1 : 0);
-  if (needed > static_cast<std::size_t>(width)) {
-    std::memset(out, '*', static_cast<std::size_t>(width));
-    return;
-  }
-  const std::size_t blanks = static_cast<std::size_t>(width) - needed;
-  std::memset(out, ' ', blanks);
-  if (negative) out[blanks] = '-';
-  std::memcpy(out + blanks + (negative ? 1 : 0), digits, length);
-}
 
 std::atomic<std::uint64_t> mismatches{0};
 std::atomic<std::uint64_t> checked{0};
@@ -40,25 +27,18 @@ void check_range(std::uint64_t first, std::uint64_t last) {
     std::memcpy(&value, &bits, sizeof value);
     if (std::isnan(value)) continue; // never a sample: fields read as numbers or infinities
     const double wide = value;
-    char digits[64];
-    std::size_t length;
-    if (std::fabs(wide) >= 1e9 && std::isfinite(wide)) {
-      // Ten or more whole digits: wider than either field, whatever they are.
-      std::memcpy(digits, "1000000000.000", 14);
-      length = 14;
-    } else {
-      length =
-          static_cast<std::size_t>(std::snprintf(digits, sizeof digits, "%.3f", std::fabs(wide)));
+    char digits[64] = "1000000000.000";
+    // Ten or more whole digits are wider than either field, whatever they are.
+    if (!(std::fabs(wide) >= 1e9 && std::isfinite(wide))) {
+      std::snprintf(digits, sizeof digits, "%.3f", std::fabs(wide));
     }
     for (int width : {7, 10}) {
-      char expected[10], actual[10];
-      reference(digits, length, wide < 0, width, expected);
+      const std::string expected = reference::fit_f3(digits, wide < 0, width);
+      char actual[10];
       cdmg::edit_f3(actual, width, value);
-      if (std::memcmp(expected, actual, static_cast<std::size_t>(width)) != 0) {
-        if (mismatches++ < 20) {
-          std::printf("mismatch %08x width %d: expected \"%.*s\" got \"%.*s\"\n", bits, width,
-                      width, expected, width, actual);
-        }
+      if (expected != std::string(actual, static_cast<std::size_t>(width)) && mismatches++ < 20) {
+        std::printf("mismatch %08x width %d: expected \"%s\" got \"%.*s\"\n", bits, width,
+                    expected.c_str(), width, actual);
       }
     }
     ++local;

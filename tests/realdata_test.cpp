@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "harness.h"
+#include "reference_edit.h"
 
 namespace fs = std::filesystem;
 
@@ -31,13 +32,8 @@ std::vector<std::string> lines_of(const std::string &bytes) {
   return lines;
 }
 
-// The library's "%.3f" with the field's sign and width rules.
 std::string f10(double value) {
-  char digits[64];
-  std::snprintf(digits, sizeof digits, "%.3f", std::fabs(value));
-  const bool negative = value < 0 && std::strspn(digits, "0.") != std::strlen(digits);
-  const std::string text = (negative ? "-" : "") + std::string(digits);
-  return text.size() > 10 ? std::string(10, '*') : std::string(10 - text.size(), ' ') + text;
+  return reference::f3(value, 10);
 }
 
 // The samples of a component: every 10-column field of the data records,
