@@ -325,6 +325,7 @@ void close_unit(int unit) {
 bool end_of_file_mark(int unit) {
   return units[unit].end_of_file;
 }
+
 RecordView read_record(int unit) {
   Unit &u = units[unit];
   RecordView record{};
