@@ -115,7 +115,18 @@ void reset_floating_point() {
 }
 
 void prepare_standard_streams() {
-  // POSIX streams have no text mode: a line feed is written as itself.
+  // POSIX streams have no text mode: a line feed is written as itself. A
+  // standard stream closed at start gets /dev/null, so that no file the run
+  // opens takes its number and receives console lines.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      const int null_fd = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+      if (null_fd >= 0 && null_fd != fd) {
+        ::dup2(null_fd, fd);
+        ::close(null_fd);
+      }
+    }
+  }
 }
 
 } // namespace cdmg::platform

@@ -457,6 +457,20 @@ TEST_F(Run, ReadOnlyTableFileIsLeftUnchanged) {
   EXPECT_EQ(folder.read("ro.csv"), "old");
 }
 
+TEST_F(Run, ClosedErrorStreamNeverReachesFiles) {
+#ifdef _WIN32
+  GTEST_SKIP() << "closing a standard stream before the start is a POSIX set-up";
+#else
+  // A component file opened while standard error is closed would take its
+  // number, and the failure report would be written into it.
+  write_components({"1", "1.0Q"}, {}, {});
+  const auto before = folder.files();
+  const auto outcome = folder.run_without_error_stream("t.csv\n");
+  EXPECT_TRUE(outcome.aborted);
+  EXPECT_EQ(folder.files(), before);
+#endif
+}
+
 TEST_F(Run, FullDeviceEndsRunWithWriteFailure) {
 #ifdef _WIN32
   GTEST_SKIP() << "needs /dev/full, a Linux device";

@@ -120,6 +120,14 @@ Outcome Folder::run(const std::string &input) const {
 #else
 
 Outcome Folder::run(const std::string &input) const {
+  return start(input, true);
+}
+
+Outcome Folder::run_without_error_stream(const std::string &input) const {
+  return start(input, false);
+}
+
+Outcome Folder::start(const std::string &input, bool with_error_stream) const {
   const fs::path in = root_ / "stdin", out = root_ / "stdout", err = root_ / "stderr";
   std::ofstream(in, std::ios::binary) << input;
   const pid_t child = fork();
@@ -132,6 +140,10 @@ Outcome Folder::run(const std::string &input) const {
     dup2(fd_in, 0);
     dup2(fd_out, 1);
     dup2(fd_err, 2);
+    close(fd_in);
+    close(fd_out);
+    close(fd_err);
+    if (!with_error_stream) close(2);
     execl(CDMG2CSV_PATH, "cdmg2csv", static_cast<char *>(nullptr));
     _exit(122);
   }

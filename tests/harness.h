@@ -35,8 +35,11 @@ public:
 
   // Runs the program here with `input` as standard input (closed after it).
   Outcome run(const std::string &input) const;
+  // The same with standard error closed (POSIX only).
+  Outcome run_without_error_stream(const std::string &input) const;
 
 private:
+  Outcome start(const std::string &input, bool with_error_stream) const;
   std::filesystem::path root_;
   std::filesystem::path run_;
 };
