@@ -98,50 +98,39 @@ bool is_digit(unsigned char c) {
 // digits with at most one point, then an optional exponent of a letter
 // and/or a sign and at least one digit. Anything else (commas, a field cut
 // short, bad characters) is left to the full rule; false means "not handled".
-bool read_plain_field(const unsigned char *p, RealField &result) {
+bool read_plain_field(const unsigned char *field, RealField &result) {
+  // A copy with a stop byte after the ten columns frees the loops from
+  // counting: the NUL is neither digit, blank, point, sign nor letter.
+  unsigned char p[kFieldWidth + 1];
+  std::memcpy(p, field, kFieldWidth);
+  p[kFieldWidth] = '\0';
   int k = 0;
+  while (p[k] == ' ') ++k;
   bool negative = false;
-  while (k < kFieldWidth && p[k] == ' ') ++k;
-  if (k < kFieldWidth && (p[k] == '-' || p[k] == '+')) negative = p[k++] == '-';
+  if (p[k] == '-' || p[k] == '+') negative = p[k++] == '-';
   std::uint64_t digits = 0;
-  int fraction_digits = 0;
+  while (is_digit(p[k])) digits = digits * 10 + (p[k++] - '0');
   bool has_point = false;
-  for (; k < kFieldWidth; ++k) {
-    const unsigned char c = p[k];
-    if (is_digit(c)) {
-      digits = digits * 10 + (c - '0');
-      fraction_digits += has_point ? 1 : 0;
-    } else if (c == '.' && !has_point) {
-      has_point = true;
-    } else if (c != ' ') {
-      break;
-    }
+  int fraction_digits = 0;
+  if (p[k] == '.') {
+    has_point = true;
+    const int first = ++k;
+    while (is_digit(p[k])) digits = digits * 10 + (p[k++] - '0');
+    fraction_digits = k - first;
   }
   std::int64_t exponent = 0;
-  if (k < kFieldWidth) {
-    const std::uint8_t cls = kClasses[p[k]];
-    if (cls == kExpLetter) {
-      ++k;
-      while (k < kFieldWidth && p[k] == ' ') ++k;
-      if (k == kFieldWidth) return false;
-    } else if (cls != kSign) {
-      return false;
-    }
+  if (kClasses[p[k]] == kExpLetter || p[k] == '-' || p[k] == '+') {
+    if (kClasses[p[k]] == kExpLetter) ++k;
     bool exponent_negative = false;
     if (p[k] == '-' || p[k] == '+') exponent_negative = p[k++] == '-';
-    bool any = false;
-    for (; k < kFieldWidth; ++k) {
-      const unsigned char c = p[k];
-      if (is_digit(c)) {
-        exponent = exponent * 10 + (c - '0');
-        any = true;
-      } else if (c != ' ') {
-        return false;
-      }
-    }
-    if (!any) return false;
+    const int first = k;
+    while (is_digit(p[k])) exponent = exponent * 10 + (p[k++] - '0');
+    if (k == first) return false; // blanks inside, or no digit: the full rule decides
     if (exponent_negative) exponent = -exponent;
   }
+  // Only trailing blanks may follow; blanks inside the number go to the full rule.
+  while (p[k] == ' ') ++k;
+  if (k != kFieldWidth) return false;
   if (digits == 0) {
     result = {FieldStatus::value, 0.0f};
   } else {
