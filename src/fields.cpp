@@ -50,10 +50,6 @@ constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1
 // mantissa; clamping keeps the text for the library short.
 constexpr std::int64_t kExponentClamp = 400;
 
-} // namespace
-
-namespace {
-
 // Values past the exact range: the library's correctly rounded conversion.
 double decimal_to_double_by_library(std::uint64_t digits, std::int64_t exponent) {
   if (exponent > kExponentClamp) exponent = kExponentClamp;
