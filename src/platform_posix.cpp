@@ -2,10 +2,16 @@
 
 #include <cerrno>
 #include <cfenv>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef CDMG_COVERAGE
+extern "C" void __gcov_dump();
+#endif
 
 namespace cdmg::platform {
 
@@ -129,17 +135,6 @@ void prepare_standard_streams() {
   }
 }
 
-} // namespace cdmg::platform
-
-#include <csignal>
-#include <cstdlib>
-
-#ifdef CDMG_COVERAGE
-extern "C" void __gcov_dump();
-#endif
-
-namespace cdmg::platform {
-
 void exit_now(int status) {
 #ifdef CDMG_COVERAGE
   __gcov_dump();
@@ -184,10 +179,6 @@ void abort_process() {
   sigaction(SIGABRT, &action, nullptr);
   std::abort();
 }
-
-} // namespace cdmg::platform
-
-namespace cdmg::platform {
 
 void install_signal_handler(int signal_number, void (*handler)(int)) {
   struct sigaction action {};
