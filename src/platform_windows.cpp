@@ -21,9 +21,13 @@ bool is_folder(const char *name) {
 }
 
 // Files are opened in binary mode: the program applies the text rules itself.
+// A failed opening keeps its own error; the folder test after it must not
+// put the test's error in its place.
 int open_file(const char *name, int flags, int mode = 0) {
   const int fd = _open(name, flags | _O_BINARY | _O_NOINHERIT, mode);
-  if (fd < 0 && is_folder(name)) errno = EISDIR; // as on other platforms
+  if (fd >= 0) return fd;
+  const int opening_error = errno;
+  errno = is_folder(name) ? EISDIR : opening_error; // EISDIR as on other platforms
   return fd;
 }
 

@@ -426,6 +426,46 @@ TEST_F(Run, FolderNamesCannotBeOpened) {
                "open: Is a directory\n" + state("11 named out", nullptr, "reading"));
 }
 
+// A table name the system refuses: the report shows the system's own error
+// of the opening, whatever the checks made after it.
+TEST_F(Run, RefusedTableNameReportsTheOpeningsError) {
+#ifdef _WIN32
+  const bool windows = true;
+#else
+  const bool windows = false;
+#endif
+  struct Case {
+    std::string name;
+    const char *error; // nullptr: the platform allows the name
+  };
+  const Case cases[] = {
+      {"tab\tin.csv", windows ? "Invalid argument" : nullptr},
+      {"car\rriage.csv", windows ? "Invalid argument" : nullptr},
+      {"out", "Is a directory"},
+      {"plain.txt/t.csv", windows ? "No such file or directory" : "Not a directory"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    Folder here;
+    here.write(kFirst, component_file("X", {}));
+    here.write(kSecond, component_file("Y", {}));
+    here.write(kThird, component_file("Z", {"1"}));
+    here.write("plain.txt", "a file, not a folder");
+    std::filesystem::create_directory(here.path() / "out");
+    const auto before = here.files();
+    const auto outcome = here.run(c.name + "\n");
+    if (c.error) {
+      expect_abort(outcome, console(0, 0, 1),
+                   std::string("open: ") + c.error + "\n" +
+                       state("11 named " + c.name, nullptr, "reading"));
+      EXPECT_EQ(here.files(), before) << "no file made or changed";
+    } else {
+      expect_normal(outcome, console(0, 0, 1));
+      EXPECT_EQ(here.read(c.name).size(), 8 * 42u);
+    }
+  }
+}
+
 TEST_F(Run, TableThatMayOnlyBeReadCannotBeWritten) {
 #ifdef _WIN32
   GTEST_SKIP() << "needs /proc, a Linux file system";
