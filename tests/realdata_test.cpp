@@ -57,7 +57,11 @@ protected:
 #endif
     const fs::path data = CDMG_REALDATA_DIR;
     if (!fs::exists(data / "smc_loma_prieta_1989_SF_1295_Shafter")) {
+#ifdef CDMG_REQUIRE_REALDATA
+      FAIL() << "no real records at " << data << ", and they are required";
+#else
       GTEST_SKIP() << "no real records at " << data;
+#endif
     }
     const std::string command = std::string("bash '") + CDMG_RELAY_SCRIPT + "' '" + data.string() +
                                 "' '" + (relaid.path() / "r").string() + "'";
