@@ -6,17 +6,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "shared_types.h"
+
 namespace cdmg {
-
-// One record as the reader sees it: its first characters (at most 80, the
-// most any field list can take) and how it ended.
-struct RecordView {
-  const char *chars;
-  std::size_t length; // characters available, at most 80
-  bool line_feed;     // false: the file ended first
-};
-
-inline constexpr std::size_t kTextWidth = 80;
 
 enum class TextField { read, end_of_file };
 

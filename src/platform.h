@@ -1,38 +1,10 @@
-// The few operating-system services the I/O frame needs. Each returns an
-// error number (0 for success) or reports it through errno, never throws,
-// and is safe to call from a signal handler where noted.
+// Process-wide services of the platform: the floating-point unit, the modes
+// of the standard streams, signal handlers and the holds that keep a
+// handler out of unfinished changes of the frame. Files and streams go
+// through the system seam (system.h).
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-
 namespace cdmg::platform {
-
-// 0 when a file of that name exists, else the system error of the test.
-int test_exists(const char *name);
-
-// Opening attempts; each gives a descriptor or -1 with errno set. A folder
-// fails every attempt with EISDIR.
-int open_read_write(const char *name);
-int open_read_only(const char *name);
-int create_write_only(const char *name);
-
-// Signal-safe from here on.
-bool is_character_device(int fd);
-bool is_terminal(int fd);
-// Current offset and size; -1 with errno on failure.
-std::int64_t current_position(int fd);
-std::int64_t file_size(int fd);
-bool seek_to(int fd, std::int64_t position);
-int cut_back(int fd, std::int64_t length);
-// Bytes read (0 at the end), or -1 with errno; retries interrupted reads.
-std::ptrdiff_t read_some(int fd, char *data, std::size_t size);
-// Writes everything; 0 or the system error.
-int write_all(int fd, const char *data, std::size_t size);
-void close_file(int fd);
-
-// The text of a system error number, as the C library words it.
-const char *error_text(int error);
 
 void reset_floating_point();
 
@@ -40,12 +12,9 @@ void reset_floating_point();
 // untranslated (the program drops CR before LF itself), console output text.
 void prepare_standard_streams();
 
-} // namespace cdmg::platform
-
-namespace cdmg::platform {
-
 // Holds off the handled signals (interrupt, termination, floating-point
-// fault, abort) while the frame changes state a handler also touches.
+// fault, abort) while the frame changes state a handler also touches. Never
+// held across a call that can block.
 class SignalHold {
 public:
   SignalHold();
@@ -56,12 +25,25 @@ public:
 private:
   unsigned char saved_[256]; // the previous signal mask, opaque here
 };
+// True while a SignalHold stands: a signal sent now waits (tests model it).
+bool signals_held();
 
-// Resets the abort signal to its default action and aborts. Signal-safe.
-[[noreturn]] void abort_process();
+// Held by the run around each write of a buffer. On POSIX it holds nothing:
+// a handler runs on the run's own thread and knows from the buffer which
+// bytes were in flight. On Windows a console interrupt runs its handler on a
+// thread of its own, and this keeps that thread off the buffer meanwhile.
+class WriteSection {
+public:
+  WriteSection();
+  ~WriteSection();
+  WriteSection(const WriteSection &) = delete;
+  WriteSection &operator=(const WriteSection &) = delete;
+};
 
-// Ends the process at once, without the exit-time work. Signal-safe.
-[[noreturn]] void exit_now(int status);
+// Taken by a handler before it closes the units: true when it may. On
+// Windows it waits at most a second for the run's thread to leave a write;
+// a write that blocks longer (a pipe nobody reads) keeps its unit unclosed.
+bool enter_handler_closing();
 
 // Installs `handler` for a signal; while one handled signal is being handled
 // the others wait.

@@ -1,4 +1,5 @@
 #include "platform.h"
+#include "system.h"
 
 #include <cerrno>
 #include <cfenv>
@@ -31,7 +32,7 @@ int reject_folder(int fd) {
   return fd;
 }
 
-int open_retrying(const char *name, int flags, mode_t mode = 0) {
+int open_retrying(const char *name, int flags, mode_t mode) {
   int fd;
   do {
     fd = ::open(name, flags | kCommonFlags, mode);
@@ -41,80 +42,108 @@ int open_retrying(const char *name, int flags, mode_t mode = 0) {
 
 } // namespace
 
-int test_exists(const char *name) {
-  struct stat st {};
-  return ::stat(name, &st) == 0 ? 0 : errno;
+} // namespace cdmg::platform
+
+namespace cdmg {
+
+namespace {
+
+FileKind kind_of(mode_t mode) {
+  if (S_ISREG(mode)) return FileKind::regular;
+  if (S_ISDIR(mode)) return FileKind::folder;
+  if (S_ISCHR(mode)) return FileKind::character_device;
+  if (S_ISFIFO(mode)) return FileKind::fifo;
+  return FileKind::other;
 }
 
-int open_read_write(const char *name) {
-  return open_retrying(name, O_RDWR);
-}
-int open_read_only(const char *name) {
-  return open_retrying(name, O_RDONLY);
-}
-int create_write_only(const char *name) {
-  return open_retrying(name, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-}
-
-bool is_character_device(int fd) {
-  struct stat st {};
-  return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode);
-}
-
-bool is_terminal(int fd) {
-  return ::isatty(fd) == 1;
-}
-
-std::int64_t current_position(int fd) {
-  return ::lseek(fd, 0, SEEK_CUR);
-}
-
-std::int64_t file_size(int fd) {
-  struct stat st {};
-  return fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
-}
-
-bool seek_to(int fd, std::int64_t position) {
-  return ::lseek(fd, static_cast<off_t>(position), SEEK_SET) == position;
-}
-
-int cut_back(int fd, std::int64_t length) {
-  int rc;
-  do {
-    rc = ::ftruncate(fd, static_cast<off_t>(length));
-  } while (rc != 0 && errno == EINTR);
-  return rc == 0 ? 0 : errno;
-}
-
-std::ptrdiff_t read_some(int fd, char *data, std::size_t size) {
-  ssize_t n;
-  do {
-    n = ::read(fd, data, size);
-  } while (n < 0 && errno == EINTR);
-  return n;
-}
-
-int write_all(int fd, const char *data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;
-    data += n;
-    size -= static_cast<std::size_t>(n);
+class PosixSystem final : public System {
+public:
+  int examine(const char *name, FileKind &kind) override {
+    struct stat st {};
+    kind = FileKind::missing;
+    if (::stat(name, &st) != 0) return errno;
+    kind = kind_of(st.st_mode);
+    return 0;
   }
-  return 0;
+  int open(const char *name, OpenMode mode, int &fd) override {
+    static constexpr int flags[] = {O_RDWR, O_RDONLY, O_WRONLY | O_CREAT | O_TRUNC};
+    fd = platform::open_retrying(name, flags[static_cast<int>(mode)], 0666);
+    return fd < 0 ? errno : 0;
+  }
+  int read(int fd, char *data, std::size_t size, std::size_t &done) override {
+    const ssize_t n = ::read(fd, data, size);
+    done = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return n < 0 ? errno : 0;
+  }
+  int write(int fd, const char *data, std::size_t size, std::size_t &done) override {
+    const ssize_t n = ::write(fd, data, size);
+    done = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return n < 0 ? errno : 0;
+  }
+  int write_at(int fd, const char *data, std::size_t size, std::int64_t offset,
+               std::size_t &done) override {
+    const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+    done = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return n < 0 ? errno : 0;
+  }
+  int position(int fd, std::int64_t &offset) override {
+    const off_t at = ::lseek(fd, 0, SEEK_CUR);
+    offset = at;
+    return at < 0 ? errno : 0;
+  }
+  int seek(int fd, std::int64_t offset) override {
+    return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0 ? errno : 0;
+  }
+  int size(int fd, std::int64_t &bytes) override {
+    struct stat st {};
+    bytes = -1;
+    if (fstat(fd, &st) != 0) return errno;
+    bytes = st.st_size;
+    return 0;
+  }
+  int cut_back(int fd, std::int64_t length) override {
+    int rc;
+    do {
+      rc = ::ftruncate(fd, static_cast<off_t>(length));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 ? 0 : errno;
+  }
+  int close(int fd) override { return ::close(fd) == 0 ? 0 : errno; }
+  bool is_character_device(int fd) override {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode);
+  }
+  bool is_terminal(int fd) override { return ::isatty(fd) == 1; }
+  const char *error_text(int error) override { return std::strerror(error); }
+  void end_process(int status) override {
+#ifdef CDMG_COVERAGE
+    __gcov_dump();
+#endif
+    _exit(status);
+  }
+  void abort_process() override {
+#ifdef CDMG_COVERAGE
+    __gcov_dump(); // an abort skips the exit-time writing of the counters
+#endif
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGABRT, &action, nullptr);
+    std::abort();
+  }
+};
+
+constinit PosixSystem posix_system;
+
+} // namespace
+
+System &native_system() {
+  return posix_system;
 }
 
-void close_file(int fd) {
-  ::close(fd);
-}
+} // namespace cdmg
 
-const char *error_text(int error) {
-  return std::strerror(error);
-}
+namespace cdmg::platform {
 
 void reset_floating_point() {
   std::fesetenv(FE_DFL_ENV);
@@ -135,13 +164,6 @@ void prepare_standard_streams() {
   }
 }
 
-void exit_now(int status) {
-#ifdef CDMG_COVERAGE
-  __gcov_dump();
-#endif
-  _exit(status);
-}
-
 namespace {
 sigset_t handled_signals() {
   sigset_t set;
@@ -156,28 +178,27 @@ sigset_t handled_signals() {
 
 static_assert(sizeof(sigset_t) <= 256, "signal mask does not fit its holder");
 
+namespace {
+int hold_depth = 0; // changed only while the signals are blocked
+}
+
 SignalHold::SignalHold() {
   const sigset_t set = handled_signals();
   sigset_t previous;
   sigprocmask(SIG_BLOCK, &set, &previous);
   std::memcpy(saved_, &previous, sizeof previous);
+  ++hold_depth;
 }
 
 SignalHold::~SignalHold() {
+  --hold_depth;
   sigset_t previous;
   std::memcpy(&previous, saved_, sizeof previous);
   sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
-void abort_process() {
-#ifdef CDMG_COVERAGE
-  __gcov_dump(); // an abort skips the exit-time writing of the counters
-#endif
-  struct sigaction action {};
-  action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGABRT, &action, nullptr);
-  std::abort();
+bool signals_held() {
+  return hold_depth > 0;
 }
 
 void install_signal_handler(int signal_number, void (*handler)(int)) {
@@ -196,6 +217,17 @@ bool interrupt_ignored_at_start() {
 void install_fault_handler() {
   // The kernel already turns arithmetic faults into SIGFPE and leaves an
   // access violation to its default: nothing to install.
+}
+
+} // namespace cdmg::platform
+
+namespace cdmg::platform {
+
+WriteSection::WriteSection() = default;
+WriteSection::~WriteSection() = default;
+
+bool enter_handler_closing() {
+  return true; // the handler runs on the run's thread: nothing to wait for
 }
 
 } // namespace cdmg::platform

@@ -1,4 +1,5 @@
 #include "platform.h"
+#include "system.h"
 
 #include <cerrno>
 #include <cfenv>
@@ -50,65 +51,89 @@ LONG WINAPI on_processor_fault(EXCEPTION_POINTERS *fault) {
 
 } // namespace
 
-int test_exists(const char *name) {
-  struct _stat64 st {};
-  return _stat64(name, &st) == 0 ? 0 : errno;
+} // namespace cdmg::platform
+
+namespace cdmg {
+
+namespace {
+
+unsigned chunk(std::size_t size) {
+  return static_cast<unsigned>(size < INT_MAX ? size : INT_MAX);
 }
 
-int open_read_write(const char *name) {
-  return open_file(name, _O_RDWR);
-}
-int open_read_only(const char *name) {
-  return open_file(name, _O_RDONLY);
-}
-int create_write_only(const char *name) {
-  return open_file(name, _O_WRONLY | _O_CREAT | _O_TRUNC, _S_IREAD | _S_IWRITE);
-}
-
-bool is_character_device(int fd) {
-  struct _stat64 st {};
-  return _fstat64(fd, &st) == 0 && (st.st_mode & _S_IFCHR) != 0;
-}
-
-bool is_terminal(int fd) {
-  return _isatty(fd) != 0;
-}
-
-std::int64_t current_position(int fd) {
-  return _lseeki64(fd, 0, SEEK_CUR);
-}
-std::int64_t file_size(int fd) {
-  return _filelengthi64(fd);
-}
-bool seek_to(int fd, std::int64_t position) {
-  return _lseeki64(fd, position, SEEK_SET) == position;
-}
-int cut_back(int fd, std::int64_t length) {
-  return _chsize_s(fd, length);
-}
-
-std::ptrdiff_t read_some(int fd, char *data, std::size_t size) {
-  return _read(fd, data, static_cast<unsigned>(size < INT_MAX ? size : INT_MAX));
-}
-
-int write_all(int fd, const char *data, std::size_t size) {
-  while (size > 0) {
-    const int n = _write(fd, data, static_cast<unsigned>(size < INT_MAX ? size : INT_MAX));
-    if (n < 0) return errno;
-    if (n == 0) return EIO;
-    data += n;
-    size -= static_cast<std::size_t>(n);
+class WindowsSystem final : public System {
+public:
+  int examine(const char *name, FileKind &kind) override {
+    struct _stat64 st {};
+    kind = FileKind::missing;
+    if (_stat64(name, &st) != 0) return errno;
+    kind = (st.st_mode & _S_IFDIR)   ? FileKind::folder
+           : (st.st_mode & _S_IFCHR) ? FileKind::character_device
+           : (st.st_mode & _S_IFIFO) ? FileKind::fifo
+           : (st.st_mode & _S_IFREG) ? FileKind::regular
+                                     : FileKind::other;
+    return 0;
   }
-  return 0;
+  int open(const char *name, OpenMode mode, int &fd) override {
+    static constexpr int flags[] = {_O_RDWR, _O_RDONLY, _O_WRONLY | _O_CREAT | _O_TRUNC};
+    fd = platform::open_file(name, flags[static_cast<int>(mode)], _S_IREAD | _S_IWRITE);
+    return fd < 0 ? errno : 0;
+  }
+  int read(int fd, char *data, std::size_t size, std::size_t &done) override {
+    const int n = _read(fd, data, chunk(size));
+    done = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return n < 0 ? errno : 0;
+  }
+  int write(int fd, const char *data, std::size_t size, std::size_t &done) override {
+    const int n = _write(fd, data, chunk(size));
+    done = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return n < 0 ? errno : 0;
+  }
+  int write_at(int fd, const char *data, std::size_t size, std::int64_t offset,
+               std::size_t &done) override {
+    const std::int64_t was = _lseeki64(fd, 0, SEEK_CUR);
+    if (was < 0 || _lseeki64(fd, offset, SEEK_SET) != offset) return errno;
+    const int error = write(fd, data, size, done);
+    _lseeki64(fd, was, SEEK_SET);
+    return error;
+  }
+  int position(int fd, std::int64_t &offset) override {
+    offset = _lseeki64(fd, 0, SEEK_CUR);
+    return offset < 0 ? errno : 0;
+  }
+  int seek(int fd, std::int64_t offset) override {
+    return _lseeki64(fd, offset, SEEK_SET) == offset ? 0 : errno;
+  }
+  int size(int fd, std::int64_t &bytes) override {
+    bytes = _filelengthi64(fd);
+    return bytes < 0 ? errno : 0;
+  }
+  int cut_back(int fd, std::int64_t length) override { return _chsize_s(fd, length); }
+  int close(int fd) override { return _close(fd) == 0 ? 0 : errno; }
+  bool is_character_device(int fd) override {
+    struct _stat64 st {};
+    return _fstat64(fd, &st) == 0 && (st.st_mode & _S_IFCHR) != 0;
+  }
+  bool is_terminal(int fd) override { return _isatty(fd) != 0; }
+  const char *error_text(int error) override { return std::strerror(error); }
+  void end_process(int status) override { _exit(status); }
+  void abort_process() override {
+    std::signal(SIGABRT, SIG_DFL);
+    std::abort();
+  }
+};
+
+constinit WindowsSystem windows_system;
+
+} // namespace
+
+System &native_system() {
+  return windows_system;
 }
 
-void close_file(int fd) {
-  _close(fd);
-}
+} // namespace cdmg
 
-const char *error_text(int error) {
-  return std::strerror(error);
-}
+namespace cdmg::platform {
 
 void reset_floating_point() {
   std::fesetenv(FE_DFL_ENV);
@@ -136,20 +161,38 @@ CRITICAL_SECTION *frame_lock() {
 }
 } // namespace
 
+namespace {
+int hold_depth = 0; // changed only under the lock
+}
+
 SignalHold::SignalHold() : saved_{} {
   EnterCriticalSection(frame_lock());
+  ++hold_depth;
 }
 SignalHold::~SignalHold() {
+  --hold_depth;
   LeaveCriticalSection(frame_lock());
 }
 
-void abort_process() {
-  std::signal(SIGABRT, SIG_DFL);
-  std::abort();
+bool signals_held() {
+  return hold_depth > 0;
 }
 
-void exit_now(int status) {
-  _exit(status);
+WriteSection::WriteSection() {
+  EnterCriticalSection(frame_lock());
+}
+WriteSection::~WriteSection() {
+  LeaveCriticalSection(frame_lock());
+}
+
+bool enter_handler_closing() {
+  // Held until the process ends. The run's own thread may hold it already,
+  // when a fault is raised on it; the lock lets it in again.
+  for (int tries = 0; tries < 100; ++tries) {
+    if (TryEnterCriticalSection(frame_lock())) return true;
+    Sleep(10);
+  }
+  return false;
 }
 
 void install_signal_handler(int signal_number, void (*handler)(int)) {

@@ -10,7 +10,7 @@ namespace {
 constexpr int kFieldsPerRecord = 8;
 
 void skip_record() {
-  begin_statement(kFileUnit, kListIo, Direction::reading);
+  Statement statement(kFileUnit, kListIo, Direction::reading);
   if (end_of_file_mark(kFileUnit)) report(kEndOfFile, "read start");
   read_record(kFileUnit);
 }
@@ -21,48 +21,36 @@ void skip_records(int count) {
 
 void echo_header_record() {
   char line[kTextWidth];
-  begin_statement(kFileUnit, kTextFormat, Direction::reading);
-  if (end_of_file_mark(kFileUnit)) report(kEndOfFile, "read start");
-  if (read_text_field(read_record(kFileUnit), line) == TextField::end_of_file) {
-    report(kEndOfFile, "fmt");
-  }
-  end_formatted_statement();
+  read_text_record(kFileUnit, line);
   ConsoleLine().text(std::string_view(line, kTextWidth)).end();
 }
 
 // Reads one data record into positions first..first+7; false at the end of
 // the data. Positions beyond the capacity are never stored.
-bool read_data_record(float *samples, std::int32_t first) {
-  begin_statement(kFileUnit, kDataFormat, Direction::reading);
-  if (end_of_file_mark(kFileUnit)) {
-    end_formatted_statement();
-    return false;
-  }
+bool read_data_record(float *samples, std::int32_t first, std::int32_t &stored) {
+  Statement statement(kFileUnit, kDataFormat, Direction::reading);
+  if (end_of_file_mark(kFileUnit)) return false;
   const RecordView record = read_record(kFileUnit);
+  const std::int32_t last = first + kFieldsPerRecord - 1;
+  if (last > stored) stored = last < kCapacity ? last : kCapacity;
   std::size_t pos = 0;
   for (int field = 0; field < kFieldsPerRecord; ++field) {
     const RealField read = read_real_field(record, pos);
     if (read.status == FieldStatus::bad_character) report(kUnexpectedCharacter, "fmt");
-    if (read.status == FieldStatus::end_of_file) {
-      end_formatted_statement();
-      return false;
-    }
+    if (read.status == FieldStatus::end_of_file) return false;
     const std::int32_t position = first + field;
     if (position <= kCapacity) samples[position - 1] = read.value;
   }
-  end_formatted_statement();
   // A last record without a line feed keeps its values but is not counted.
   if (!record.line_feed) return false;
-  if (first + kFieldsPerRecord - 1 > kCapacity) {
-    begin_statement(kFileUnit, kDataFormat, Direction::reading);
-    report(kSubscriptOutOfBounds, "fmt");
-  }
+  // The statement's fields went past the array's end.
+  if (first + kFieldsPerRecord - 1 > kCapacity) report(kSubscriptOutOfBounds, "fmt");
   return true;
 }
 
 } // namespace
 
-std::int32_t read_component(std::string_view name80, float *samples) {
+std::int32_t read_component(std::string_view name80, float *samples, std::int32_t &stored) {
   open_unit(kFileUnit, name80, OpenStatus::old_file);
   skip_records(5);
   echo_header_record(); // record 6
@@ -74,7 +62,7 @@ std::int32_t read_component(std::string_view name80, float *samples) {
   for (;;) {
     ++i;
     in = kFieldsPerRecord * (i - 1) + 1;
-    if (!read_data_record(samples, in)) break;
+    if (!read_data_record(samples, in, stored)) break;
   }
   ConsoleLine().text("i,in=").integer(i).integer(in).end();
   const std::int32_t nt = kFieldsPerRecord * (i - 1);

@@ -18,6 +18,10 @@ namespace {
 float x[kCapacity];
 float y[kCapacity];
 float z[kCapacity];
+// How far each array may hold samples of an earlier run in this process.
+std::int32_t stored_x;
+std::int32_t stored_y;
+std::int32_t stored_z;
 char infile1[kTextWidth];
 char infile2[kTextWidth];
 char infile3[kTextWidth];
@@ -26,6 +30,13 @@ std::int32_t nt;
 
 int argument_count;
 char **arguments;
+
+// Every position 0.0 again; only the part an earlier run may have stored
+// needs it.
+void clear_samples(float *samples, std::int32_t &stored) {
+  std::memset(samples, 0, sizeof(float) * static_cast<std::size_t>(stored));
+  stored = 0;
+}
 
 void set_text(char *field, std::string_view text) {
   std::memset(field, ' ', kTextWidth);
@@ -42,12 +53,7 @@ void run_exit_time_closing() {
 
 void read_output_name() {
   flush_console(); // the person must see the prompt before we wait
-  begin_statement(kInputUnit, kTextFormat, Direction::reading);
-  if (end_of_file_mark(kInputUnit)) report(kEndOfFile, "read start");
-  if (read_text_field(read_record(kInputUnit), infile1) == TextField::end_of_file) {
-    report(kEndOfFile, "fmt");
-  }
-  end_formatted_statement();
+  read_text_record(kInputUnit, infile1);
 }
 
 } // namespace
@@ -67,9 +73,9 @@ void run(int argc, char **argv) {
 }
 
 std::int32_t run_sequence() {
-  std::memset(x, 0, sizeof x);
-  std::memset(y, 0, sizeof y);
-  std::memset(z, 0, sizeof z);
+  clear_samples(x, stored_x);
+  clear_samples(y, stored_y);
+  clear_samples(z, stored_z);
   ConsoleLine().text("Program for Reading CDMG-TYpe Strong Motion Data").end();
   ConsoleLine().end();
   ConsoleLine().text("Enter 1st File Name of 3 Components").end();
@@ -80,9 +86,9 @@ std::int32_t run_sequence() {
   set_text(infile3, "WKZ-base-UP.txt");
   dt = 0.01f;
   ConsoleLine().text(" assumed dt =").real(dt).end();
-  nt = read_component(text_of(infile1), x);
-  nt = read_component(text_of(infile2), y);
-  nt = read_component(text_of(infile3), z);
+  nt = read_component(text_of(infile1), x, stored_x);
+  nt = read_component(text_of(infile2), y, stored_y);
+  nt = read_component(text_of(infile3), z, stored_z);
   ConsoleLine().end();
   ConsoleLine().text("Enter Output Acceleration File Name (CSV format)").end();
   read_output_name();

@@ -8,8 +8,6 @@
 
 namespace cdmg {
 
-namespace {
-
 void end_on_signal(int signal_number) {
   const char *message = "Interrupt\n";
   bool abnormal = false;
@@ -29,12 +27,8 @@ void end_on_signal(int signal_number) {
     break;
   }
   write_error_stream(message, std::strlen(message));
-  if (abnormal) abnormal_end();
-  exit_time_closing();
-  platform::exit_now(1);
+  end_from_handler(abnormal);
 }
-
-} // namespace
 
 void install_fault_handler() {
   platform::install_fault_handler();

@@ -1,4 +1,11 @@
 // Handlers that end a run stopped from outside its sequence.
+//
+// What a handler calls, all of it async-signal-safe: write on standard
+// error; for each connected unit the system calls write, write_at, seek,
+// position, size, cut_back and close (never error_text: a failure there is
+// not reported); sigprocmask (SignalHold); then _exit, or sigaction and
+// abort. On Windows the handler runs on a thread of its own and first waits
+// at most a second for the frame's lock.
 #pragma once
 
 namespace cdmg {
@@ -9,5 +16,10 @@ void install_fault_handler();
 // Floating-point exception, abort, interrupt (unless ignored at start) and
 // termination request, in that order.
 void install_signal_handlers();
+
+// The handler of all four: its message on standard error, then the closing
+// and status 1 (interrupt, termination) or the abort. Never returns. Tests
+// call it directly where a signal would arrive.
+[[noreturn]] void end_on_signal(int signal_number);
 
 } // namespace cdmg

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform.h"
+#include "system.h"
 
 namespace cdmg {
 
@@ -21,13 +21,13 @@ void TextInput::attach(int fd, char *storage, std::size_t capacity) {
 
 bool TextInput::refill(int &error) {
   begin_ = end_ = 0;
-  const std::ptrdiff_t n = platform::read_some(fd_, storage_, capacity_);
-  if (n < 0) {
-    error = errno;
-    return false;
-  }
+  std::size_t n = 0;
+  do {
+    error = system().read(fd_, storage_, capacity_, n);
+  } while (error == EINTR);
+  if (error != 0) return false;
   if (n == 0) ended_ = true;
-  end_ = static_cast<std::size_t>(n);
+  end_ = n;
   // The byte 26 ends the file: nothing after it is ever read.
   if (const void *eof_byte = std::memchr(storage_, kEndOfFileByte, end_)) {
     end_ = static_cast<std::size_t>(static_cast<const char *>(eof_byte) - storage_);

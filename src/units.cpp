@@ -1,45 +1,26 @@
-#include "units.h"
-
-#include <atomic>
+// Units: their connections, opening and closing, record reads, table output
+// and the closings that end a run.
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
 
+#include "frame_state.h"
 #include "platform.h"
-#include "text_input.h"
+#include "system.h"
 
 namespace cdmg {
 
-namespace {
-
-constexpr int kUnitCount = 100;
-
-struct OutputBuffer {
-  char *data = nullptr;
-  std::size_t capacity = 0;
-  // Bytes of complete statements; a signal handler flushes only these.
-  std::atomic<std::size_t> committed{0};
-};
-
-struct Unit {
-  TextInput *input = nullptr;
-  OutputBuffer *output = nullptr;
-  std::size_t name_length = 0;
-  int fd = -1;
-  char name[kTextWidth + 1] = {};
-  bool connected = false;
-  bool named = false;
-  bool repositionable = false;
-  bool may_read = false;
-  bool may_write = false;
-  bool end_of_file = false;
-  bool last_write = false;
-  bool write_failed = false;
-  bool flush_each_line = false;
-};
+namespace frame {
 
 Unit units[kUnitCount];
+OutputBuffer console_output;
+int current_unit = -1;
+bool format_current = false;
+Format current_format{nullptr, 0};
+Direction current_direction = Direction::writing;
+int error_stream_fd = 2;
+volatile std::sig_atomic_t closing_from_handler = 0;
+
+namespace {
 
 // Unit 11 reads a component file or writes the table, never both at once,
 // so its reading and writing share one buffer.
@@ -49,132 +30,73 @@ char console_out_storage[1 << 13];
 TextInput file_input;
 TextInput console_input;
 OutputBuffer file_output;
-OutputBuffer console_output;
 
-// Report state.
-int current_unit = -1;
-bool format_current = false;
-Format current_format{nullptr, 0};
-Direction current_direction = Direction::writing;
-
-int error_stream_fd = 2;
-AbnormalEndHook abnormal_end_hook = nullptr;
-
-volatile std::sig_atomic_t report_begun = 0;
 volatile std::sig_atomic_t closing_done = 0;
 
-// Appends text to a fixed buffer; the report cannot allocate.
-class Message {
-public:
-  Message &operator<<(std::string_view text) {
-    const std::size_t room = sizeof text_ - length_;
-    const std::size_t n = text.size() < room ? text.size() : room;
-    std::memcpy(text_ + length_, text.data(), n);
-    length_ += n;
-    return *this;
-  }
-  Message &operator<<(long long value) {
-    char digits[24];
-    char *end = digits + sizeof digits;
-    char *p = end;
-    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
-                                             : static_cast<unsigned long long>(value);
-    do {
-      *--p = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) *--p = '-';
-    return *this << std::string_view(p, static_cast<std::size_t>(end - p));
-  }
-  void send() const { write_error_stream(text_, length_); }
-
-private:
-  char text_[512] = {};
-  std::size_t length_ = 0;
-};
-
-constexpr const char *kMessages[] = {
-    "error in format",                        // 100
-    "illegal unit number",                    // 101
-    "formatted io not allowed",               // 102
-    "unformatted io not allowed",             // 103
-    "direct io not allowed",                  // 104
-    "sequential io not allowed",              // 105
-    "can't backspace file",                   // 106
-    "null file name",                         // 107
-    "can't stat file",                        // 108
-    "unit not connected",                     // 109
-    "off end of record",                      // 110
-    "truncation failed in endfile",           // 111
-    "incomprehensible list input",            // 112
-    "out of free space",                      // 113
-    "unit not connected",                     // 114
-    "read unexpected character",              // 115
-    "bad logical input field",                // 116
-    "bad variable type",                      // 117
-    "bad namelist name",                      // 118
-    "variable not in namelist",               // 119
-    "no end record",                          // 120
-    "variable count incorrect",               // 121
-    "subscript for scalar variable",          // 122
-    "invalid array section",                  // 123
-    "substring out of bounds",                // 124
-    "subscript out of bounds",                // 125
-    "can't read file",                        // 126
-    "can't write file",                       // 127
-    "'new' file exists",                      // 128
-    "can't append to file",                   // 129
-    "non-positive record number",             // 130
-    "I/O started while already doing I/O",    // 131
-    "Temporary file name (TMPDIR?) too long", // 132
-};
-constexpr int kFirstMessage = 100;
-constexpr int kLastMessage = 132;
-
-[[noreturn]] void finish_report(const Message &first_line) {
-  first_line.send();
-  if (report_begun) {
-    static constexpr char kNotice[] = "failure report already under way; aborting";
-    write_error_stream(kNotice, sizeof kNotice - 1);
-    platform::abort_process();
-  }
-  report_begun = 1;
-  Message state;
-  if (current_unit < 0) {
-    state << "apparent state: internal I/O\n";
-  } else {
-    const Unit &u = units[current_unit];
-    state << "apparent state: unit " << static_cast<long long>(current_unit) << " ";
-    if (u.named)
-      state << "named " << std::string_view(u.name, u.name_length) << "\n";
-    else
-      state << "(unnamed)\n";
-  }
-  if (format_current) {
-    state << "last format: " << std::string_view(current_format.text, current_format.length)
-          << "\n";
-  }
-  state << "lately " << (current_direction == Direction::reading ? "reading" : "writing")
-        << " sequential formatted external"
-        << " IO\n";
-  state.send();
-  abnormal_end();
+// A named unit on a file that can be repositioned: a handler may write its
+// unconfirmed bytes again at their own offsets, which changes nothing that
+// reached the file already.
+bool positioned(const Unit &u) {
+  return u.named && u.repositionable;
 }
 
-// Writes the committed bytes of a unit's buffer; returns 0 or the system error.
-int flush_output(Unit &u) {
-  if (!u.output || u.write_failed) return 0;
-  platform::SignalHold hold;
-  const std::size_t size = u.output->committed.load(std::memory_order_relaxed);
-  const int error = platform::write_all(u.fd, u.output->data, size);
-  u.output->committed.store(0, std::memory_order_relaxed);
-  return error;
+// Writes everything, completing short writes and retrying interrupted ones.
+int write_all(int fd, const char *data, std::size_t size) {
+  while (size > 0) {
+    std::size_t done = 0;
+    const int error = system().write(fd, data, size, done);
+    if (error == EINTR) continue;
+    if (error != 0) return error;
+    if (done == 0) return EIO;
+    data += done;
+    size -= done;
+  }
+  return 0;
+}
+
+int write_all_at(int fd, const char *data, std::size_t size, std::int64_t offset) {
+  while (size > 0) {
+    std::size_t done = 0;
+    const int error = system().write_at(fd, data, size, offset, done);
+    if (error == EINTR) continue;
+    if (error != 0) return error;
+    if (done == 0) return EIO;
+    data += done;
+    size -= done;
+    offset += static_cast<std::int64_t>(done);
+  }
+  return 0;
+}
+
+// A handler's flush: the committed bytes the run has not confirmed, each
+// written once. Bytes of a write the handler interrupted may have reached
+// the file; on a positioned unit they are written again where they belong,
+// elsewhere they are left out, since writing them again could double them.
+void flush_from_handler(Unit &u) {
+  OutputBuffer &out = *u.output;
+  const std::size_t committed = out.committed.load(std::memory_order_acquire);
+  std::size_t from = out.written.load(std::memory_order_acquire);
+  const std::size_t in_flight_end = out.in_flight_end.load(std::memory_order_acquire);
+  if (in_flight_end > from) {
+    if (positioned(u)) {
+      static_cast<void>(write_all_at(u.fd, out.data + from, in_flight_end - from,
+                                     out.base + static_cast<std::int64_t>(from)));
+      static_cast<void>(system().seek(u.fd, out.base + static_cast<std::int64_t>(in_flight_end)));
+    }
+    from = in_flight_end;
+  }
+  if (committed > from) static_cast<void>(write_all(u.fd, out.data + from, committed - from));
+  out.written.store(committed, std::memory_order_release);
 }
 
 // Flushes a file unit; a failure ends the run with the report, and the
 // failed bytes are never offered again.
 void flush_file_output(int unit) {
   Unit &u = units[unit];
+  if (closing_from_handler) {
+    if (u.output && !u.write_failed) flush_from_handler(u);
+    return;
+  }
   const int error = flush_output(u);
   if (error != 0) {
     u.write_failed = true;
@@ -189,13 +111,75 @@ void copy_name(Unit &u, std::string_view trimmed) {
   u.named = true;
 }
 
+// Cuts a written file back to its current position, where it was longer;
+// false when that fails. A position or size that cannot be taken fails it
+// too: an older, longer file would otherwise keep its tail unnoticed. A
+// stream that cannot be positioned at all (a FIFO) has nothing to cut.
+bool cut_back_to_position(const Unit &u) {
+  System &sys = system();
+  std::int64_t position = -1;
+  std::int64_t size = -1;
+  const int unpositioned = sys.position(u.fd, position);
+  if (unpositioned == ESPIPE) return true;
+  if (unpositioned != 0 || sys.size(u.fd, size) != 0) return false;
+  return position >= size || sys.cut_back(u.fd, position) == 0;
+}
+
+// The opening attempts of a name: the first that succeeds gives the
+// descriptor; else the error of the last. A FIFO that is only read is
+// opened for reading only: a reader that also writes would never see the
+// end of its data.
+int open_attempts(const char *name, OpenStatus status, FileKind kind, int &fd, bool &may_read,
+                  bool &may_write) {
+  int error = 0;
+  may_read = may_write = true;
+  if (!(status == OpenStatus::old_file && kind == FileKind::fifo)) {
+    error = system().open(name, OpenMode::read_write, fd);
+    if (error == 0) return 0;
+  }
+  may_write = false;
+  error = system().open(name, OpenMode::read_only, fd);
+  if (error == 0 || status != OpenStatus::unknown) return error;
+  may_read = false;
+  may_write = true;
+  return system().open(name, OpenMode::create_write_only, fd);
+}
+
 } // namespace
 
+int flush_output(Unit &u) {
+  if (!u.output || u.write_failed) return 0;
+  OutputBuffer &out = *u.output;
+  platform::WriteSection section;
+  const std::size_t end = out.committed.load(std::memory_order_acquire);
+  std::size_t done = out.written.load(std::memory_order_acquire);
+  int error = 0;
+  out.in_flight_end.store(end, std::memory_order_release);
+  while (done < end) {
+    std::size_t put = 0;
+    error = system().write(u.fd, out.data + done, end - done, put);
+    if (error == EINTR) continue;
+    if (error == 0 && put == 0) error = EIO;
+    if (error != 0) break;
+    done += put;
+    out.written.store(done, std::memory_order_release);
+  }
+  // The buffer starts again; bytes that failed are never offered again.
+  platform::SignalHold hold;
+  out.restart(out.base + static_cast<std::int64_t>(done));
+  return error;
+}
+
+} // namespace frame
+
+using namespace frame;
+
 void write_error_stream(const char *text, std::size_t length) {
-  platform::write_all(error_stream_fd, text, length);
+  static_cast<void>(write_all(error_stream_fd, text, length));
 }
 
 void connect_standard_units(int error_fd, int input_fd, int output_fd) {
+  System &sys = system();
   error_stream_fd = error_fd;
   Unit &err = units[kErrorUnit];
   err = Unit{};
@@ -203,14 +187,14 @@ void connect_standard_units(int error_fd, int input_fd, int output_fd) {
   err.fd = error_fd;
   err.may_write = true;
   err.last_write = true;
-  err.repositionable = !platform::is_character_device(error_fd);
+  err.repositionable = !sys.is_character_device(error_fd);
 
   Unit &in = units[kInputUnit];
   in = Unit{};
   in.connected = true;
   in.fd = input_fd;
   in.may_read = true;
-  in.repositionable = !platform::is_character_device(input_fd);
+  in.repositionable = !sys.is_character_device(input_fd);
   console_input.attach(input_fd, console_in_storage, sizeof console_in_storage);
   in.input = &console_input;
 
@@ -220,10 +204,11 @@ void connect_standard_units(int error_fd, int input_fd, int output_fd) {
   out.fd = output_fd;
   out.may_write = true;
   out.last_write = true;
-  out.repositionable = !platform::is_character_device(output_fd);
-  out.flush_each_line = platform::is_terminal(output_fd);
+  out.repositionable = !sys.is_character_device(output_fd);
+  out.flush_each_line = sys.is_terminal(output_fd);
   console_output.data = console_out_storage;
   console_output.capacity = sizeof console_out_storage;
+  console_output.restart(0);
   out.output = &console_output;
 }
 
@@ -251,24 +236,19 @@ void open_unit(int unit, std::string_view name80, OpenStatus status) {
   if (trimmed.empty()) report(kNullFileName, "open");
   // A name with a NUL byte would silently open a shorter name.
   if (trimmed.find('\0') != std::string_view::npos) report_system_error(EINVAL, "open");
+  FileKind kind = FileKind::missing;
   if (status == OpenStatus::old_file) {
-    const int missing = platform::test_exists(u.name);
+    const int missing = system().examine(u.name, kind);
     if (missing != 0) report_system_error(missing, "open");
   }
+  // No hold here: opening a FIFO waits for its writer, and an interrupt
+  // must still end the run meanwhile.
+  int fd = -1;
+  bool may_read = false;
+  bool may_write = false;
+  const int error = open_attempts(u.name, status, kind, fd, may_read, may_write);
+  if (error != 0) report_system_error(error, "open");
   platform::SignalHold hold;
-  bool may_read = true;
-  bool may_write = true;
-  int fd = platform::open_read_write(u.name);
-  if (fd < 0) {
-    fd = platform::open_read_only(u.name);
-    may_write = false;
-  }
-  if (fd < 0 && status == OpenStatus::unknown) {
-    fd = platform::create_write_only(u.name);
-    may_read = false;
-    may_write = true;
-  }
-  if (fd < 0) report_system_error(errno, "open");
   u.connected = true;
   u.fd = fd;
   u.may_read = may_read;
@@ -277,12 +257,12 @@ void open_unit(int unit, std::string_view name80, OpenStatus status) {
   u.write_failed = false;
   u.end_of_file = false;
   u.flush_each_line = false;
-  u.repositionable = !platform::is_character_device(fd);
+  u.repositionable = !system().is_character_device(fd);
   file_input.attach(fd, file_storage, sizeof file_storage);
   u.input = &file_input;
   file_output.data = file_storage;
   file_output.capacity = sizeof file_storage;
-  file_output.committed.store(0, std::memory_order_relaxed);
+  file_output.restart(0);
   u.output = &file_output;
 }
 
@@ -297,23 +277,21 @@ void close_unit(int unit) {
     const bool failed_before = u.write_failed;
     if (u.named)
       flush_file_output(unit);
+    else if (closing_from_handler && u.output)
+      flush_from_handler(u);
     else
       flush_output(u); // console writes are not examined
     platform::SignalHold hold;
-    if (u.named && u.repositionable) {
-      const std::int64_t position = platform::current_position(u.fd);
-      const std::int64_t size = platform::file_size(u.fd);
-      if (position >= 0 && position < size && platform::cut_back(u.fd, position) != 0 &&
-          !failed_before) {
-        // The closing that follows the report must not try again.
-        u.last_write = false;
-        report(kTruncationFailed, "endfile");
-      }
+    if (u.named && u.repositionable && !cut_back_to_position(u) && !failed_before &&
+        !closing_from_handler) {
+      // The closing that follows the report must not try again.
+      u.last_write = false;
+      report(kTruncationFailed, "endfile");
     }
   }
   platform::SignalHold hold;
   if (u.named) {
-    platform::close_file(u.fd);
+    static_cast<void>(system().close(u.fd));
     u.fd = -1;
     u.named = false;
     u.name_length = 0;
@@ -335,21 +313,33 @@ RecordView read_record(int unit) {
   return record;
 }
 
+void read_text_record(int unit, char *text80) {
+  Statement statement(unit, kTextFormat, Direction::reading);
+  if (end_of_file_mark(unit)) report(kEndOfFile, "read start");
+  if (read_text_field(read_record(unit), text80) == TextField::end_of_file) {
+    report(kEndOfFile, "fmt");
+  }
+}
+
 void prepare_write(int unit) {
   Unit &u = units[unit];
   if (!u.may_write) {
     // Reopen for reading and writing where the read-only stream stood.
-    platform::SignalHold hold;
-    const std::int64_t position = platform::current_position(u.fd);
-    const int fd = platform::open_read_write(u.name);
-    if (fd < 0) report(kCannotWrite, "write start");
-    if (position < 0 || !platform::seek_to(fd, position)) {
-      platform::close_file(fd);
+    System &sys = system();
+    std::int64_t position = -1;
+    int fd = -1;
+    if (sys.position(u.fd, position) != 0 || sys.open(u.name, OpenMode::read_write, fd) != 0) {
       report(kCannotWrite, "write start");
     }
-    platform::close_file(u.fd);
+    if (sys.seek(fd, position) != 0) {
+      static_cast<void>(sys.close(fd));
+      report(kCannotWrite, "write start");
+    }
+    platform::SignalHold hold;
+    static_cast<void>(sys.close(u.fd));
     u.fd = fd;
     u.may_read = u.may_write = true;
+    u.output->restart(position);
   }
   u.last_write = true;
 }
@@ -362,85 +352,44 @@ char *reserve_output(int unit, std::size_t size) {
 
 void commit_output(int unit, std::size_t size) {
   OutputBuffer &out = *units[unit].output;
+  // Release: a handler that sees the count sees the row's bytes too.
   out.committed.store(out.committed.load(std::memory_order_relaxed) + size,
-                      std::memory_order_relaxed);
-}
-
-void ConsoleLine::end() {
-  line_.end();
-  begin_statement(kOutputUnit, kListIo, Direction::writing);
-  Unit &u = units[kOutputUnit];
-  OutputBuffer &out = *u.output;
-  std::string_view rest = text_;
-  while (!rest.empty()) {
-    std::size_t used = out.committed.load(std::memory_order_relaxed);
-    if (used == out.capacity) {
-      flush_output(u);
-      used = 0;
-    }
-    const std::size_t n = rest.size() < out.capacity - used ? rest.size() : out.capacity - used;
-    std::memcpy(out.data + used, rest.data(), n);
-    out.committed.store(used + n, std::memory_order_relaxed);
-    rest.remove_prefix(n);
-  }
-  if (u.flush_each_line) flush_output(u);
-}
-
-void flush_console() {
-  flush_output(units[kOutputUnit]);
-}
-
-void report(int error, const char *context) {
-  platform::SignalHold hold;
-  Message first;
-  if (error == kEndOfFile) {
-    first << context << ": end of file\n";
-  } else if (error >= kFirstMessage && error <= kLastMessage) {
-    first << context << ": " << kMessages[error - kFirstMessage] << "\n";
-  } else {
-    first << context << ": illegal error number " << static_cast<long long>(error) << "\n";
-  }
-  finish_report(first);
-}
-
-void report_system_error(int error, const char *context) {
-  platform::SignalHold hold;
-  Message first;
-  first << context << ": " << platform::error_text(error) << "\n";
-  finish_report(first);
+                      std::memory_order_release);
 }
 
 void exit_time_closing() {
-  platform::SignalHold hold;
-  if (closing_done) return;
-  closing_done = 1;
+  // A handler may have stopped another closing half-way: it goes over every
+  // unit again, and writes only what was never confirmed.
+  if (!closing_from_handler) {
+    platform::SignalHold hold;
+    if (closing_done) return;
+    closing_done = 1;
+  }
   for (int unit = 0; unit < kUnitCount; ++unit) {
     if (units[unit].connected) close_unit(unit);
   }
 }
 
-void abnormal_end() {
-  exit_time_closing();
-  if (abnormal_end_hook) abnormal_end_hook();
-  platform::abort_process();
-}
-
-void set_abnormal_end_hook(AbnormalEndHook hook) {
-  abnormal_end_hook = hook;
+void end_from_handler(bool abnormal) {
+  closing_from_handler = 1;
+  if (platform::enter_handler_closing()) exit_time_closing();
+  if (abnormal) system().abort();
+  system().exit(1);
 }
 
 void reset_units() {
   for (Unit &u : units) {
-    if (u.connected && u.named) platform::close_file(u.fd);
+    if (u.connected && u.named) static_cast<void>(system().close(u.fd));
     u = Unit{};
   }
-  console_output.committed.store(0, std::memory_order_relaxed);
-  file_output.committed.store(0, std::memory_order_relaxed);
+  console_output.restart(0);
+  file_output.restart(0);
   current_unit = -1;
   format_current = false;
   current_direction = Direction::writing;
-  report_begun = 0;
   closing_done = 0;
+  closing_from_handler = 0;
+  reset_report();
 }
 
 } // namespace cdmg

@@ -44,17 +44,33 @@ inline constexpr int kCannotWrite = 127;
 // Start-up: connects units 0, 5 and 6 to standard error, input and output.
 void connect_standard_units(int error_fd = 2, int input_fd = 0, int output_fd = 1);
 
-// For running the sequence more than once in one process (the fuzzer): the
-// hook replaces the abort of the abnormal end and must not return; the
-// reset frees every unit and forgets that a report or closing happened.
-using AbnormalEndHook = void (*)();
-void set_abnormal_end_hook(AbnormalEndHook hook);
+// For running the sequence more than once in one process (tests, fuzzing):
+// frees every unit and forgets that a report or closing happened.
 void reset_units();
 
 // Marks the start of a read or write statement on `unit` for the report.
 void begin_statement(int unit, Format format, Direction direction);
 // The end of a formatted statement leaves no format current.
 void end_formatted_statement();
+
+// One read or write statement: sets the current unit, format and direction
+// for the report, and ends a formatted statement when it goes out of scope
+// ("list io" stays current until the next statement).
+class Statement {
+public:
+  Statement(int unit, Format format, Direction direction)
+      : formatted_(format.text != kListIo.text) {
+    begin_statement(unit, format, direction);
+  }
+  ~Statement() {
+    if (formatted_) end_formatted_statement();
+  }
+  Statement(const Statement &) = delete;
+  Statement &operator=(const Statement &) = delete;
+
+private:
+  bool formatted_;
+};
 
 void open_unit(int unit, std::string_view name80, OpenStatus status);
 void close_unit(int unit);
@@ -64,6 +80,10 @@ bool end_of_file_mark(int unit);
 
 // Reads the unit's next record; a failed read ends the run.
 RecordView read_record(int unit);
+
+// One "(a80)" read statement: the unit's next record as an 80-character
+// text. The end of the file, met before or inside it, ends the run.
+void read_text_record(int unit, char *text80);
 
 // Row output to a file unit: a statement's text is placed in the unit's
 // buffer and only counts once committed, so a signal handler that closes the
@@ -104,10 +124,14 @@ void flush_console();
 [[noreturn]] void report(int error, const char *context);
 [[noreturn]] void report_system_error(int error, const char *context);
 
-// Closes every connected unit once per process. Safe in a signal handler.
+// Closes every connected unit once per process.
 void exit_time_closing();
-// Flush, close all units, abort without the abort handler. Signal-safe.
+// Flush, close all units, abort without the abort handler.
 [[noreturn]] void abnormal_end();
+
+// How a signal handler ends the run: the closing as far as it can go without
+// blocking or reporting, then status 1 or the abort (`abnormal`).
+[[noreturn]] void end_from_handler(bool abnormal);
 
 // Writes a whole message to standard error. Signal-safe.
 void write_error_stream(const char *text, std::size_t length);

@@ -25,11 +25,10 @@ void write_table(std::string_view name80, std::int32_t nt, float dt, const float
   open_unit(kFileUnit, name80, OpenStatus::unknown);
   const std::int32_t rows = nt < kCapacity ? nt : kCapacity;
   for (std::int32_t i = 1; i <= rows; ++i) {
-    begin_statement(kFileUnit, kRowFormat, Direction::writing);
+    Statement statement(kFileUnit, kRowFormat, Direction::writing);
     prepare_write(kFileUnit);
     format_row(reserve_output(kFileUnit, kRowBytes), i, dt, x[i - 1], y[i - 1], z[i - 1]);
     commit_output(kFileUnit, kRowBytes);
-    end_formatted_statement();
   }
   close_unit(kFileUnit);
 }

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
-namespace cdmg {
+#include "shared_types.h"
 
-inline constexpr std::size_t kRowBytes = 42;
+namespace cdmg {
 
 // Builds row i (from 1) of the table in `row`: time, then the three values,
 // ended by CR LF.

@@ -1,0 +1,72 @@
+// The one seam between the I/O frame and the operating system: every call the
+// frame makes on files, streams and the process goes through `system()`.
+// The native systems (POSIX, Windows) are in the platform files; tests and
+// fuzzing put an in-memory one in their place to make any call fail.
+//
+// Calls return 0 or a system error number; none reports through errno, so a
+// later call can never replace the error that a report shows. Every call but
+// `error_text` is safe in a signal handler in the native systems.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+namespace cdmg {
+
+enum class FileKind { missing, regular, folder, character_device, fifo, other };
+
+enum class OpenMode {
+  read_write,       // contents untouched, positioned at the start
+  read_only,        //
+  create_write_only // created, or emptied when it exists
+};
+
+class System {
+public:
+  virtual ~System() = default;
+
+  // What a name names; `kind` is missing with the test's error when the name
+  // cannot be examined.
+  virtual int examine(const char *name, FileKind &kind) = 0;
+  // One opening attempt. A folder fails every attempt with EISDIR.
+  virtual int open(const char *name, OpenMode mode, int &fd) = 0;
+  // One read or write: it may take or give fewer bytes than asked, and an
+  // interrupted call returns EINTR. `done` is 0 at the end of a file.
+  virtual int read(int fd, char *data, std::size_t size, std::size_t &done) = 0;
+  virtual int write(int fd, const char *data, std::size_t size, std::size_t &done) = 0;
+  // A write at an offset, leaving the stream's position where it was.
+  virtual int write_at(int fd, const char *data, std::size_t size, std::int64_t offset,
+                       std::size_t &done) = 0;
+  virtual int position(int fd, std::int64_t &offset) = 0;
+  virtual int seek(int fd, std::int64_t offset) = 0;
+  virtual int size(int fd, std::int64_t &bytes) = 0;
+  virtual int cut_back(int fd, std::int64_t length) = 0;
+  virtual int close(int fd) = 0;
+  virtual bool is_character_device(int fd) = 0;
+  virtual bool is_terminal(int fd) = 0;
+  // The platform's text of a system error. Not safe in a signal handler.
+  virtual const char *error_text(int error) = 0;
+  // Ends the process at once with a status, without the exit-time work.
+  [[noreturn]] void exit(int status) {
+    end_process(status);
+    std::_Exit(status); // end_process never returns
+  }
+  // Resets the abort signal to its default action and aborts.
+  [[noreturn]] void abort() {
+    abort_process();
+    std::_Exit(3); // abort_process never returns
+  }
+
+protected:
+  // Neither returns.
+  virtual void end_process(int status) = 0;
+  virtual void abort_process() = 0;
+};
+
+// The system in use: the native one unless `use_system` put another there.
+System &system();
+void use_system(System &replacement);
+System &native_system();
+
+} // namespace cdmg
