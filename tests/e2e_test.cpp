@@ -15,28 +15,20 @@
 using harness::banner;
 using harness::component_file;
 using harness::component_lines;
+using harness::console;
 using harness::Folder;
+using harness::kRowFormat;
 using harness::output_prompt;
 using harness::pad80;
+using harness::records;
 using harness::row;
+using harness::state;
 
 namespace {
 
 const std::string kFirst = "WKZ-base-N022.txt";
 const std::string kSecond = "WKZ-base-N292.txt";
 const std::string kThird = "WKZ-base-UP.txt";
-
-std::string state(const std::string &unit, const char *format, const char *direction) {
-  std::string text = "apparent state: unit " + unit + "\n";
-  if (format) text += std::string("last format: ") + format + "\n";
-  return text + "lately " + direction + " sequential formatted external IO\n";
-}
-
-const char kRowFormat[] = "(F7.3,3(\x02,\x02,F10.3))";
-
-std::vector<std::string> records(int count, const std::string &line) {
-  return std::vector<std::string>(static_cast<std::size_t>(count), line);
-}
 
 class Run : public ::testing::Test {
 protected:
@@ -45,12 +37,6 @@ protected:
     folder.write(kFirst, component_file("X", x, end));
     folder.write(kSecond, component_file("Y", y, end));
     folder.write(kThird, component_file("Z", z, end));
-  }
-  // The console of a run whose three components were read with these counts.
-  static std::string console(int records_x, int records_y, int records_z) {
-    return banner() + component_lines("X", records_x + 1, 8 * records_x + 1, 8 * records_x) +
-           component_lines("Y", records_y + 1, 8 * records_y + 1, 8 * records_y) +
-           component_lines("Z", records_z + 1, 8 * records_z + 1, 8 * records_z) + output_prompt();
   }
   void expect_normal(const harness::Outcome &outcome, const std::string &out) {
     EXPECT_EQ(outcome.out, out);

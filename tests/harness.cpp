@@ -214,6 +214,22 @@ std::string output_prompt() {
   return "\n Enter Output Acceleration File Name (CSV format)\n";
 }
 
+std::string console(int records_x, int records_y, int records_z) {
+  return banner() + component_lines("X", records_x + 1, 8 * records_x + 1, 8 * records_x) +
+         component_lines("Y", records_y + 1, 8 * records_y + 1, 8 * records_y) +
+         component_lines("Z", records_z + 1, 8 * records_z + 1, 8 * records_z) + output_prompt();
+}
+
+std::string state(const std::string &unit, const char *format, const char *direction) {
+  std::string text = "apparent state: unit " + unit + "\n";
+  if (format) text += std::string("last format: ") + format + "\n";
+  return text + "lately " + direction + " sequential formatted external IO\n";
+}
+
+std::vector<std::string> records(int count, const std::string &line) {
+  return std::vector<std::string>(static_cast<std::size_t>(count), line);
+}
+
 std::string row(double t, double x, double y, double z) {
   char text[64];
   std::snprintf(text, sizeof text, "%7.3f,%10.3f,%10.3f,%10.3f\r\n", t, x, y, z);

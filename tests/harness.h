@@ -56,6 +56,15 @@ std::string pad80(const std::string &text);
 std::string banner();
 std::string component_lines(const std::string &label, int i, int in, int nt);
 std::string output_prompt();
+// The console of a run whose three components held these data records.
+std::string console(int records_x, int records_y, int records_z);
+// The failure report's lines after its first: unit, format (none when
+// nullptr) and direction.
+std::string state(const std::string &unit, const char *format, const char *direction);
+// The row format as the report shows it (byte 2 for its apostrophes).
+inline constexpr char kRowFormat[] = "(F7.3,3(\x02,\x02,F10.3))";
+// `count` copies of one data record.
+std::vector<std::string> records(int count, const std::string &line);
 std::string row(double t, double x, double y, double z);
 
 } // namespace harness

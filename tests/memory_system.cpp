@@ -1,0 +1,302 @@
+#include "memory_system.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform.h"
+#include "run.h"
+#include "units.h"
+
+namespace cdmg::testing {
+
+MemorySystem::MemorySystem() {
+  nodes_[""] = Node{FileKind::folder, {}, true, true, false};
+  nodes_[kStdin] = Node{FileKind::regular, {}, true, false, false};
+  nodes_[kStdout] = Node{FileKind::regular, {}, false, true, false};
+  nodes_[kStderr] = Node{FileKind::regular, {}, false, true, false};
+  descriptors_.resize(3);
+  descriptors_[0] = Open{kStdin, 0, true, false, true};
+  descriptors_[1] = Open{kStdout, 0, false, true, true};
+  descriptors_[2] = Open{kStderr, 0, false, true, true};
+}
+
+void MemorySystem::add_file(const std::string &name, const std::string &bytes, bool readable,
+                            bool writable) {
+  nodes_[name] = Node{FileKind::regular, bytes, readable, writable, false};
+}
+void MemorySystem::add_folder(const std::string &name, bool writable) {
+  nodes_[name] = Node{FileKind::folder, {}, true, writable, false};
+}
+void MemorySystem::add_fifo(const std::string &name, const std::string &bytes) {
+  nodes_[name] = Node{FileKind::fifo, bytes, true, true, false};
+}
+void MemorySystem::add_device(const std::string &name) {
+  nodes_[name] = Node{FileKind::character_device, {}, true, true, false};
+}
+bool MemorySystem::exists(const std::string &name) const {
+  return nodes_.count(name) != 0;
+}
+const std::string &MemorySystem::bytes(const std::string &name) const {
+  return nodes_.at(name).bytes;
+}
+std::map<std::string, std::string> MemorySystem::files() const {
+  std::map<std::string, std::string> found;
+  for (const auto &[name, node] : nodes_) {
+    if (node.kind == FileKind::regular && name[0] != '\n') found[name] = node.bytes;
+  }
+  return found;
+}
+
+void MemorySystem::set_input(const std::string &bytes, bool terminal) {
+  Node &in = nodes_[kStdin];
+  in.bytes = bytes;
+  in.terminal = terminal;
+  in.kind = terminal ? FileKind::character_device : FileKind::regular;
+}
+void MemorySystem::set_output_terminal(bool terminal) {
+  Node &out = nodes_[kStdout];
+  out.terminal = terminal;
+  out.kind = terminal ? FileKind::character_device : FileKind::regular;
+}
+
+int MemorySystem::open_descriptors() const {
+  int count = 0;
+  for (std::size_t fd = 3; fd < descriptors_.size(); ++fd) count += descriptors_[fd].in_use;
+  return count;
+}
+
+const Fault *MemorySystem::next_fault(Call call) {
+  const int nth = ++counts_[static_cast<int>(call)];
+  for (const Fault &fault : faults_) {
+    if (fault.call == call && fault.nth == nth) return &fault;
+  }
+  return nullptr;
+}
+
+void MemorySystem::deliver(const Fault *fault, bool before_work) {
+  // As on the platform: no signal while the frame holds them off, and none
+  // while a handler runs (each handler holds off the others).
+  if (fault && fault->signal != 0 && fault->before_work == before_work && handler_ &&
+      !in_handler_ && !platform::signals_held()) {
+    in_handler_ = true;
+    handler_(fault->signal);
+  }
+}
+
+int MemorySystem::reach(const std::string &name) const {
+  for (std::size_t slash = name.find('/'); slash != std::string::npos;
+       slash = name.find('/', slash + 1)) {
+    const auto parent = nodes_.find(name.substr(0, slash));
+    if (parent == nodes_.end()) return ENOENT;
+    if (parent->second.kind != FileKind::folder) return ENOTDIR;
+  }
+  return 0;
+}
+
+MemorySystem::Open *MemorySystem::descriptor(int fd) {
+  if (fd < 0 || static_cast<std::size_t>(fd) >= descriptors_.size() || !descriptors_[fd].in_use)
+    return nullptr;
+  return &descriptors_[static_cast<std::size_t>(fd)];
+}
+
+int MemorySystem::examine(const char *name, FileKind &kind) {
+  kind = FileKind::missing;
+  const Fault *fault = next_fault(Call::examine);
+  if (fault && fault->error) return fault->error;
+  if (const int error = reach(name)) return error;
+  const auto found = nodes_.find(name);
+  if (found == nodes_.end() || *name == '\0') return ENOENT;
+  kind = found->second.kind;
+  return 0;
+}
+
+int MemorySystem::open(const char *name_text, OpenMode mode, int &fd) {
+  fd = -1;
+  const Fault *fault = next_fault(Call::open);
+  deliver(fault, true);
+  if (fault && fault->error) return fault->error;
+  const std::string name = name_text;
+  if (const int error = reach(name)) return error;
+  auto found = nodes_.find(name);
+  const bool reads = mode != OpenMode::create_write_only;
+  const bool writes = mode != OpenMode::read_only;
+  if (found == nodes_.end() || name.empty()) {
+    if (mode != OpenMode::create_write_only || name.empty()) return ENOENT;
+    const auto slash = name.rfind('/');
+    const std::string parent = slash == std::string::npos ? "" : name.substr(0, slash);
+    if (!nodes_[parent].writable) return EACCES;
+    found = nodes_.emplace(name, Node{}).first;
+  } else {
+    Node &node = found->second;
+    if (node.kind == FileKind::folder) return EISDIR;
+    if ((reads && !node.readable) || (writes && !node.writable)) return EACCES;
+    if (mode == OpenMode::create_write_only && node.kind == FileKind::regular) node.bytes.clear();
+  }
+  descriptors_.push_back(Open{name, 0, reads, writes, true});
+  fd = static_cast<int>(descriptors_.size() - 1);
+  deliver(fault, false);
+  return 0;
+}
+
+int MemorySystem::read(int fd, char *data, std::size_t size, std::size_t &done) {
+  done = 0;
+  const Fault *fault = next_fault(Call::read);
+  deliver(fault, true);
+  if (fault && fault->error) return fault->error;
+  Open *open = descriptor(fd);
+  if (!open || !open->reads) return EBADF;
+  Node &node = nodes_.at(open->name);
+  std::size_t want = size;
+  if (read_chunk_ != 0 && want > read_chunk_) want = read_chunk_;
+  if (fault && fault->limit != 0 && want > fault->limit) want = fault->limit;
+  if (node.kind == FileKind::fifo) {
+    // A FIFO hands each byte over once; with no writer left but the reader
+    // itself, its end never comes.
+    if (node.bytes.empty() && open->writes) throw WaitsForever{};
+    done = want < node.bytes.size() ? want : node.bytes.size();
+    std::memcpy(data, node.bytes.data(), done);
+    node.bytes.erase(0, done);
+  } else if (node.kind == FileKind::regular) {
+    const auto at = static_cast<std::size_t>(open->offset);
+    const std::size_t left = at < node.bytes.size() ? node.bytes.size() - at : 0;
+    done = want < left ? want : left;
+    std::memcpy(data, node.bytes.data() + at, done);
+    open->offset += static_cast<std::int64_t>(done);
+  }
+  deliver(fault, false);
+  return 0;
+}
+
+int MemorySystem::put(Open &open, const char *data, std::size_t size, std::int64_t offset,
+                      std::size_t &done) {
+  Node &node = nodes_.at(open.name);
+  done = size;
+  if (node.kind == FileKind::character_device) return 0; // it takes everything
+  if (node.kind == FileKind::fifo) {
+    node.bytes.append(data, size);
+    return 0;
+  }
+  const auto at = static_cast<std::size_t>(offset);
+  if (node.bytes.size() < at + size) node.bytes.resize(at + size, '\0');
+  node.bytes.replace(at, size, data, size);
+  return 0;
+}
+
+int MemorySystem::write(int fd, const char *data, std::size_t size, std::size_t &done) {
+  done = 0;
+  const Fault *fault = fd == 2 && spare_error_stream_ ? nullptr : next_fault(Call::write);
+  deliver(fault, true);
+  if (fault && fault->error) return fault->error;
+  Open *open = descriptor(fd);
+  if (!open || !open->writes) return EBADF;
+  if (fault && fault->limit != 0 && size > fault->limit) size = fault->limit;
+  put(*open, data, size, open->offset, done);
+  open->offset += static_cast<std::int64_t>(done);
+  deliver(fault, false);
+  return 0;
+}
+
+int MemorySystem::write_at(int fd, const char *data, std::size_t size, std::int64_t offset,
+                           std::size_t &done) {
+  done = 0;
+  const Fault *fault = next_fault(Call::write_at);
+  if (fault && fault->error) return fault->error;
+  Open *open = descriptor(fd);
+  if (!open || !open->writes) return EBADF;
+  if (nodes_.at(open->name).kind == FileKind::fifo) return ESPIPE;
+  if (fault && fault->limit != 0 && size > fault->limit) size = fault->limit;
+  return put(*open, data, size, offset, done);
+}
+
+int MemorySystem::position(int fd, std::int64_t &offset) {
+  offset = -1;
+  const Fault *fault = next_fault(Call::position);
+  if (fault && fault->error) return fault->error;
+  Open *open = descriptor(fd);
+  if (!open) return EBADF;
+  if (nodes_.at(open->name).kind == FileKind::fifo) return ESPIPE;
+  offset = open->offset;
+  return 0;
+}
+
+int MemorySystem::seek(int fd, std::int64_t offset) {
+  const Fault *fault = next_fault(Call::seek);
+  if (fault && fault->error) return fault->error;
+  Open *open = descriptor(fd);
+  if (!open) return EBADF;
+  if (nodes_.at(open->name).kind == FileKind::fifo) return ESPIPE;
+  if (offset < 0) return EINVAL;
+  open->offset = offset;
+  return 0;
+}
+
+int MemorySystem::size(int fd, std::int64_t &bytes) {
+  bytes = -1;
+  const Fault *fault = next_fault(Call::size);
+  if (fault && fault->error) return fault->error;
+  Open *open = descriptor(fd);
+  if (!open) return EBADF;
+  const Node &node = nodes_.at(open->name);
+  bytes = node.kind == FileKind::regular ? static_cast<std::int64_t>(node.bytes.size()) : 0;
+  return 0;
+}
+
+int MemorySystem::cut_back(int fd, std::int64_t length) {
+  const Fault *fault = next_fault(Call::cut_back);
+  if (fault && fault->error) return fault->error;
+  Open *open = descriptor(fd);
+  if (!open || !open->writes) return EINVAL;
+  nodes_.at(open->name).bytes.resize(static_cast<std::size_t>(length));
+  return 0;
+}
+
+int MemorySystem::close(int fd) {
+  const Fault *fault = next_fault(Call::close);
+  Open *open = descriptor(fd);
+  if (!open) return EBADF;
+  open->in_use = false; // closed even when the call reports a failure
+  return fault && fault->error ? fault->error : 0;
+}
+
+bool MemorySystem::is_character_device(int fd) {
+  const Open *open = descriptor(fd);
+  return open && nodes_.at(open->name).kind == FileKind::character_device;
+}
+
+bool MemorySystem::is_terminal(int fd) {
+  const Open *open = descriptor(fd);
+  return open && nodes_.at(open->name).terminal;
+}
+
+const char *MemorySystem::error_text(int error) {
+  return std::strerror(error);
+}
+
+void MemorySystem::end_process(int status) {
+  throw Ended{false, status};
+}
+
+void MemorySystem::abort_process() {
+  throw Ended{true, 0};
+}
+
+MemoryOutcome run_in_memory(MemorySystem &system) {
+  use_system(system);
+  reset_units();
+  connect_standard_units(2, 0, 1);
+  MemoryOutcome outcome;
+  try {
+    const std::int32_t nt = run_sequence();
+    exit_time_closing();
+    outcome.nt = nt;
+    outcome.ended = Ended{false, 0};
+  } catch (const Ended &ended) {
+    outcome.ended = ended;
+  }
+  use_system(native_system());
+  outcome.out = system.out();
+  outcome.err = system.err();
+  return outcome;
+}
+
+} // namespace cdmg::testing
