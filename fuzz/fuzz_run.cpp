@@ -1,53 +1,39 @@
-// The whole run over arbitrary bytes: three component files and the console
-// input, split at "|||". The real reader and writer run over real files in
-// a private temporary folder; the run must end normally with a table of
-// 42 x nt well-formed bytes, or by the failure report.
+// The whole run over arbitrary bytes on the in-memory system: three
+// component files, the console input and a fault plan, split at "|||". An
+// older table may stand under the typed name. Whatever happens, the run ends
+// normally with an empty standard error and 42 x nt well-formed rows, or
+// with one report or one handler message; no component file changes, and an
+// older table is untouched, the rows, or a prefix of the rows with nothing
+// of the older file after it.
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
-#include "run.h"
-#include "units.h"
-
-namespace fs = std::filesystem;
+#include "memory_system.h"
+#include "signals.h"
 
 namespace {
 
-struct AbnormalEnd {};
-[[noreturn]] void end_abnormally() {
-  throw AbnormalEnd{};
-}
-
-fs::path root;
-fs::path folder;
-fs::path home; // libFuzzer's own folder, for its relative corpus paths
+using cdmg::testing::Call;
+using cdmg::testing::Fault;
+using cdmg::testing::MemorySystem;
 
 const char *const kComponents[] = {"WKZ-base-N022.txt", "WKZ-base-N292.txt", "WKZ-base-UP.txt"};
 
-std::string slurp(const fs::path &path) {
-  std::string bytes;
-  if (FILE *f = std::fopen(path.c_str(), "rb")) {
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-    std::fclose(f);
-  }
-  return bytes;
-}
-
-void put(const fs::path &path, std::string_view bytes) {
-  FILE *f = std::fopen(path.c_str(), "wb");
-  if (!f) std::abort();
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
+// A broken invariant: says which, then ends the run as a finding.
+#define require(condition)                                                                         \
+  do {                                                                                             \
+    if (!(condition)) {                                                                            \
+      std::fprintf(stderr, "fuzz_run.cpp:%d: %s\n", __LINE__, #condition);                         \
+      std::abort();                                                                                \
+    }                                                                                              \
+  } while (false)
 
 // An F field: blanks, an optional minus, digits, a point and three digits;
 // or asterisks; or an infinity.
@@ -65,6 +51,18 @@ bool field_shape(std::string_view f) {
   return true;
 }
 
+bool rows_shape(std::string_view table) {
+  if (table.size() % 42 != 0) return false;
+  for (std::size_t r = 0; r < table.size(); r += 42) {
+    const std::string_view row = table.substr(r, 42);
+    if (row[7] != ',' || row[18] != ',' || row[29] != ',' || row.substr(40) != "\r\n") return false;
+    if (!field_shape(row.substr(0, 7)) || !field_shape(row.substr(8, 10)) ||
+        !field_shape(row.substr(19, 10)) || !field_shape(row.substr(30, 10)))
+      return false;
+  }
+  return true;
+}
+
 // The name the program must have used: the first line of the console input,
 // its first 80 characters, less trailing blanks.
 std::string typed_name(std::string_view input) {
@@ -77,79 +75,126 @@ std::string typed_name(std::string_view input) {
   return line;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  std::string pattern = (fs::temp_directory_path() / "cdmg-fuzz-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) std::abort();
-  root = pattern;
-  home = fs::current_path();
-  folder = root / "run";
-  cdmg::set_abnormal_end_hook(end_abnormally);
-  return 0;
+// Four bytes a fault: the call, which one, what goes wrong, a detail.
+std::vector<Fault> fault_plan(std::string_view bytes, bool &disturbs_cut_back) {
+  static constexpr int kErrors[] = {EIO, ENOSPC, EFBIG, EACCES, EINTR, ENOENT};
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGFPE, SIGABRT};
+  std::vector<Fault> plan;
+  disturbs_cut_back = false;
+  for (std::size_t k = 0; k + 4 <= bytes.size() && plan.size() < 8; k += 4) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(bytes[k + i]); };
+    Fault fault{static_cast<Call>(b(0) % cdmg::testing::kCallKinds), 1 + b(1) % 32};
+    switch (b(2) % 3) {
+    case 0:
+      fault.error = kErrors[b(3) % 6];
+      break;
+    case 1:
+      fault.limit = 1 + b(3) % 64;
+      break;
+    default:
+      fault.signal = kSignals[b(3) % 4];
+      fault.before_work = (b(3) & 4) != 0;
+      break;
+    }
+    if (fault.call == Call::position || fault.call == Call::size || fault.call == Call::cut_back ||
+        fault.signal != 0)
+      disturbs_cut_back = true;
+    plan.push_back(fault);
+  }
+  return plan;
 }
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   std::string_view rest(reinterpret_cast<const char *>(data), size);
   std::vector<std::string_view> parts;
-  for (int k = 0; k < 3; ++k) {
+  for (int k = 0; k < 4; ++k) {
     const std::size_t cut = rest.find("|||");
     if (cut == std::string_view::npos) break;
     parts.push_back(rest.substr(0, cut));
     rest.remove_prefix(cut + 3);
   }
   parts.push_back(rest);
-  // The last part is the console input; names stay inside the folder.
-  std::string input(parts.back());
+  // The parts: up to three components, the console input, the fault plan.
+  std::string_view plan_bytes;
+  if (parts.size() == 5) {
+    plan_bytes = parts.back();
+    parts.pop_back();
+  }
+  const std::string input(parts.back());
   parts.pop_back();
-  for (char &c : input) {
-    if (c == '/') c = '_';
+
+  MemorySystem system;
+  for (std::size_t k = 0; k < parts.size(); ++k)
+    system.add_file(kComponents[k], std::string(parts[k]));
+  system.set_input(input);
+  const std::string name = typed_name(input);
+  // An older table, longer than most tables: its tail must never survive
+  // unnoticed.
+  const std::string older(5000, 'O');
+  const bool has_older = !name.empty() && name.find('/') == std::string::npos &&
+                         !system.exists(name) && (input.size() % 2 == 0);
+  if (has_older) system.add_file(name, older);
+  bool disturbs_cut_back = false;
+  for (const Fault &fault : fault_plan(plan_bytes, disturbs_cut_back)) system.plan(fault);
+  system.set_signal_handler(cdmg::end_on_signal);
+  system.spare_error_stream();
+  const auto before = system.files();
+
+  const auto outcome = cdmg::testing::run_in_memory(system);
+
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    require(system.bytes(kComponents[k]) == before.at(kComponents[k]));
   }
-
-  std::error_code ignored;
-  fs::remove_all(folder, ignored);
-  fs::create_directory(folder);
-  for (std::size_t k = 0; k < parts.size(); ++k) put(folder / kComponents[k], parts[k]);
-  put(root / "stdin", input);
-  const int in = open((root / "stdin").c_str(), O_RDONLY);
-  const int out = open((root / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int err = open((root / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (in < 0 || out < 0 || err < 0) std::abort();
-  if (chdir(folder.c_str()) != 0) std::abort();
-
-  cdmg::reset_units();
-  cdmg::connect_standard_units(err, in, out);
-  bool normal = true;
-  std::int32_t nt = 0;
-  try {
-    nt = cdmg::run_sequence();
-    cdmg::exit_time_closing();
-  } catch (const AbnormalEnd &) {
-    normal = false;
-  }
-  if (chdir(home.c_str()) != 0) std::abort();
-  close(in);
-  close(out);
-  close(err);
-
-  const std::string report = slurp(root / "stderr");
-  if (normal) {
-    if (!report.empty()) std::abort();
-    if (nt < 0 || nt > 33000 || nt % 8 != 0) std::abort();
-    const std::string table = slurp(folder / typed_name(input));
-    if (table.size() != 42u * static_cast<std::size_t>(nt)) std::abort();
-    for (std::size_t r = 0; r < table.size(); r += 42) {
-      const std::string_view row(table.data() + r, 42);
-      if (row[7] != ',' || row[18] != ',' || row[29] != ',' || row.substr(40) != "\r\n")
-        std::abort();
-      if (!field_shape(row.substr(0, 7)) || !field_shape(row.substr(8, 10)) ||
-          !field_shape(row.substr(19, 10)) || !field_shape(row.substr(30, 10)))
-        std::abort();
+  const std::string &err = outcome.err;
+  if (std::getenv("CDMG_FUZZ_VERBOSE")) {
+    // For a finding: what the run met and said.
+    std::fprintf(stderr, "name [%s], older table %d, nt %d, aborted %d, status %d\n", name.c_str(),
+                 has_older, outcome.nt, outcome.ended.aborted, outcome.ended.status);
+    for (const Fault &f : fault_plan(plan_bytes, disturbs_cut_back)) {
+      std::fprintf(stderr, "fault: call %d, nth %d, error %d, limit %zu, signal %d%s\n",
+                   static_cast<int>(f.call), f.nth, f.error, f.limit, f.signal,
+                   f.before_work ? " before its work" : "");
     }
+    std::fprintf(stderr, "standard error:\n%s", err.c_str());
+  }
+  const bool by_handler = err == "Interrupt\n" || err == "Killed\n" ||
+                          err == "Floating Exception\n" || err == "IOT Trap\n";
+  // A handler that ran just as an opening succeeded never saw the new
+  // descriptor; the process's end closes it.
+  require(system.open_descriptors() == 0 || by_handler);
+  if (outcome.nt >= 0) {
+    // A normal end: nothing on standard error, every row.
+    require(err.empty() && !outcome.ended.aborted && outcome.ended.status == 0);
+    require(outcome.nt <= 33000 && outcome.nt % 8 == 0);
+    if (outcome.nt > 0 || !has_older) {
+      const std::string &table = system.bytes(name);
+      require(table.size() == 42u * static_cast<std::size_t>(outcome.nt) && rows_shape(table));
+    } else {
+      require(system.bytes(name) == older);
+    }
+  } else if (by_handler) {
+    require(outcome.ended.aborted == (err == "Floating Exception\n" || err == "IOT Trap\n"));
   } else {
     // One complete report: its state line ends it, and no second report began.
-    if (report.size() < 4 || report.compare(report.size() - 4, 4, " IO\n") != 0) std::abort();
-    if (report.find("apparent state: unit ") == std::string::npos) std::abort();
+    require(outcome.ended.aborted);
+    require(err.size() >= 4 && err.compare(err.size() - 4, 4, " IO\n") == 0);
+    require(err.find("apparent state: unit ") != std::string::npos);
+    require(err.find("apparent state: unit ") == err.rfind("apparent state: unit "));
+  }
+  if (has_older && outcome.nt < 0 && system.exists(name)) {
+    const std::string &table = system.bytes(name);
+    if (table != older) {
+      // A prefix of the rows, with the older file after it only where its
+      // cut-back was made to fail or a handler stopped the run.
+      const bool tail_may_stay = err.rfind("endfile:", 0) == 0 || disturbs_cut_back;
+      const std::size_t end =
+          tail_may_stay ? std::min(table.find('O'), table.size()) : table.size();
+      require(rows_shape(std::string_view(table).substr(0, end)));
+      require(end == table.size() ||
+              (end < older.size() && table.compare(end, std::string::npos, older, end) == 0));
+    }
   }
   return 0;
 }
