@@ -101,13 +101,25 @@ public:
     stdin_ = -1;
   }
 
-  // Waits for the end; collects the rest of standard output and standard error.
+  // Waits for the end; collects the rest of standard output and standard
+  // error. A program still running at the deadline is killed: the outcome
+  // then shows SIGKILL.
   harness::Outcome finish() {
     const auto deadline = std::chrono::steady_clock::now() + generous_deadline;
     while (read_some(deadline)) {
     }
     int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    for (;;) {
+      const pid_t ended = waitpid(pid_, &status, WNOHANG);
+      if (ended == pid_) break;
+      if (ended < 0 && errno != EINTR) break;
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid_, SIGKILL);
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        break;
+      }
+      std::this_thread::sleep_for(poll_interval);
     }
     pid_ = -1;
     harness::Outcome outcome;
@@ -220,6 +232,65 @@ TEST_F(Signals, TerminationWhileReadingComponent) {
   EXPECT_EQ(outcome.out, banner() + " " + harness::pad80("RECORD SIX X") + "\n");
   EXPECT_EQ(outcome.err, "Killed\n");
   EXPECT_EQ(outcome.exit_status, 1);
+}
+
+// A component that is a FIFO ends when its writer closes it: the program
+// opens it for reading only, so it is never a writer of its own FIFO.
+TEST_F(Signals, FifoComponentEndsWhenItsWriterCloses) {
+  const auto fifo = folder.path() / "WKZ-base-UP.txt";
+  const std::string content = harness::read_file(fifo);
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  LiveRun run(folder);
+  // Waits until the program opens the FIFO for reading.
+  const int writer = open(fifo.c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(write(writer, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+  close(writer);
+  ASSERT_TRUE(run.wait_for_output_ending(output_prompt())) << "the FIFO's end was never seen";
+  run.send_input("t.csv\n");
+  const auto outcome = run.finish();
+  EXPECT_EQ(outcome.out, transcript());
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(outcome.exit_status, 0);
+  EXPECT_EQ(folder.read("t.csv").size(), 8 * 42u);
+}
+
+// A table that is a FIFO whose reader stopped reading: the write blocks, and
+// an interrupt still ends the run, without writing anything twice.
+TEST_F(Signals, InterruptWhileTableWriteBlocks) {
+  folder.write("WKZ-base-UP.txt", component_file("Z", harness::records(500, "1")));
+  const auto fifo = folder.path() / "t.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  LiveRun run(folder);
+  run.send_input("t.fifo\n");
+  // The first 64 KiB buffer fills the FIFO; the program then sleeps in the
+  // write of the second.
+  constexpr int kFirstBuffer = 1560 * 42;
+  const auto deadline = std::chrono::steady_clock::now() + generous_deadline;
+  for (;;) {
+    int unread = 0;
+    ASSERT_EQ(ioctl(reader, FIONREAD, &unread), 0);
+    if (unread >= kFirstBuffer && process_state(run.pid()) == 'S') break;
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the table never filled the FIFO";
+    std::this_thread::sleep_for(poll_interval);
+  }
+  kill(run.pid(), SIGINT);
+  const auto outcome = run.finish();
+  EXPECT_EQ(outcome.err, "Interrupt\n");
+  EXPECT_EQ(outcome.exit_status, 1);
+  EXPECT_EQ(outcome.out, banner() + component_lines("X", 1, 1, 0) + component_lines("Y", 1, 1, 0) +
+                             component_lines("Z", 501, 4001, 4000) + output_prompt());
+  std::string table;
+  char buf[65536];
+  for (ssize_t n; (n = read(reader, buf, sizeof buf)) > 0;)
+    table.append(buf, static_cast<std::size_t>(n));
+  close(reader);
+  std::string rows;
+  for (int i = 0; i < 1560; ++i) rows += harness::row(i * 0.01, 0, 0, 0);
+  EXPECT_EQ(table, rows) << "the first buffer, once";
 }
 
 TEST_F(Signals, InterruptIgnoredAtStartStaysIgnored) {
