@@ -9,7 +9,7 @@ cmake -S . -B build-coverage -DCDMG_COVERAGE=ON -DCDMG_BUILD_BENCH=OFF -DCMAKE_B
 find build-coverage -name '*.gcda' -delete 2>/dev/null || true
 cmake --build build-coverage -j2 >/dev/null
 find build-coverage -name '*.gcda' -delete
-ctest --test-dir build-coverage -j2 >/dev/null || true
+ctest --test-dir build-coverage -j2 -LE long >/dev/null || true
 for data in build-coverage/CMakeFiles/cdmg.dir/src/*.gcda; do
   gcov -n "$data" 2>/dev/null | awk '
     /^File .*\/src\// {file = $2; next}
