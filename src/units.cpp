@@ -15,7 +15,7 @@ Unit units[kUnitCount];
 OutputBuffer console_output;
 int current_unit = -1;
 bool format_current = false;
-Format current_format{nullptr, 0};
+Format current_format{nullptr, 0, false};
 Direction current_direction = Direction::writing;
 int error_stream_fd = 2;
 volatile std::sig_atomic_t closing_from_handler = 0;

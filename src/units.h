@@ -20,15 +20,18 @@ inline constexpr int kFileUnit = 11;
 
 // A format as the program holds it, from its opening parenthesis through the
 // matching closing one.
+// A list statement's "list io" stands in its place, and no end of a
+// statement clears it.
 struct Format {
   const char *text;
   std::size_t length;
+  bool formatted;
 };
-inline constexpr Format kListIo{"list io", 7};
-inline constexpr Format kTextFormat{"(a80)", 5};
-inline constexpr Format kDataFormat{"(8E10.4)", 8};
+inline constexpr Format kListIo{"list io", 7, false};
+inline constexpr Format kTextFormat{"(a80)", 5, true};
+inline constexpr Format kDataFormat{"(8E10.4)", 8, true};
 // The row format keeps the byte 2 in place of the apostrophes around its comma.
-inline constexpr Format kRowFormat{"(F7.3,3(\x02,\x02,F10.3))", 19};
+inline constexpr Format kRowFormat{"(F7.3,3(\x02,\x02,F10.3))", 19, true};
 
 enum class Direction { reading, writing };
 enum class OpenStatus { old_file, unknown };
@@ -58,8 +61,7 @@ void end_formatted_statement();
 // ("list io" stays current until the next statement).
 class Statement {
 public:
-  Statement(int unit, Format format, Direction direction)
-      : formatted_(format.text != kListIo.text) {
+  Statement(int unit, Format format, Direction direction) : formatted_(format.formatted) {
     begin_statement(unit, format, direction);
   }
   ~Statement() {
