@@ -166,4 +166,51 @@ TEST_F(Frame, WriterWritesRowsAndLeavesAnOlderFileAloneWithoutThem) {
                                    "  0.010,    -2.250,**********,     3.000\r\n");
 }
 
+TEST_F(Frame, FreeUnitsCloseQuietly) {
+  cdmg::close_unit(42); // never connected: nothing to do, nothing to report
+  EXPECT_EQ(system.err(), "");
+}
+
+TEST_F(Frame, ConsoleLinesBeyondTheBufferAreWrittenInOrder) {
+  std::string expected;
+  for (int k = 0; k < 200; ++k) {
+    const std::string item = "line " + std::to_string(k) + std::string(70, '.');
+    cdmg::ConsoleLine().text(item).end();
+    expected += " " + item + "\n";
+  }
+  cdmg::flush_console();
+  EXPECT_EQ(system.out(), expected);
+}
+
+TEST_F(Frame, ReportWithoutAnyStatement) {
+  cdmg::reset_units(); // no unit was ever current
+  cdmg::connect_standard_units(2, 0, 1);
+  EXPECT_TRUE(aborts([] { cdmg::report(cdmg::kEndOfFile, "fmt"); }));
+  EXPECT_EQ(system.err(), "fmt: end of file\napparent state: internal I/O\n"
+                          "lately writing sequential formatted external IO\n");
+}
+
+TEST_F(Frame, SecondReportOnlyGivesTheNotice) {
+  EXPECT_TRUE(aborts([] { cdmg::report(cdmg::kEndOfFile, "fmt"); }));
+  const std::string first = system.err();
+  EXPECT_TRUE(aborts([] { cdmg::report(cdmg::kCannotWrite, "write start"); }));
+  EXPECT_EQ(system.err(),
+            first + "write start: can't write file\nfailure report already under way; aborting");
+}
+
+TEST_F(Frame, ReopenThatCannotReturnToItsPlaceCannotWrite) {
+  system.add_file("t.csv", "older", true, true);
+  system.plan({cdmg::testing::Call::open, 1, EACCES}); // opened for reading only
+  system.plan({cdmg::testing::Call::seek, 1, EIO});    // the reopen's return
+  cdmg::open_unit(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::unknown);
+  EXPECT_TRUE(aborts([] {
+    cdmg::Statement statement(cdmg::kFileUnit, cdmg::kRowFormat, cdmg::Direction::writing);
+    cdmg::prepare_write(cdmg::kFileUnit);
+  }));
+  EXPECT_EQ(system.err(), "write start: can't write file\n" +
+                              state("11 named t.csv", harness::kRowFormat, "writing"));
+  EXPECT_EQ(system.bytes("t.csv"), "older");
+  EXPECT_EQ(system.open_descriptors(), 0);
+}
+
 } // namespace
