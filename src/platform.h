@@ -35,7 +35,7 @@ bool signals_held();
 class WriteSection {
 public:
   WriteSection();
-  ~WriteSection();
+  ~WriteSection(); // NOLINT(performance-trivially-destructible): the Windows side unlocks
   WriteSection(const WriteSection &) = delete;
   WriteSection &operator=(const WriteSection &) = delete;
 };

@@ -212,7 +212,7 @@ void connect_standard_units(int error_fd, int input_fd, int output_fd) {
   out.output = &console_output;
 }
 
-void begin_statement(int unit, Format format, Direction direction) {
+void begin_statement(int unit, const Format &format, Direction direction) {
   current_unit = unit;
   current_format = format;
   format_current = true;

@@ -52,7 +52,7 @@ void connect_standard_units(int error_fd = 2, int input_fd = 0, int output_fd = 
 void reset_units();
 
 // Marks the start of a read or write statement on `unit` for the report.
-void begin_statement(int unit, Format format, Direction direction);
+void begin_statement(int unit, const Format &format, Direction direction);
 // The end of a formatted statement leaves no format current.
 void end_formatted_statement();
 
@@ -61,7 +61,7 @@ void end_formatted_statement();
 // ("list io" stays current until the next statement).
 class Statement {
 public:
-  Statement(int unit, Format format, Direction direction) : formatted_(format.formatted) {
+  Statement(int unit, const Format &format, Direction direction) : formatted_(format.formatted) {
     begin_statement(unit, format, direction);
   }
   ~Statement() {
