@@ -167,6 +167,13 @@ protected:
     folder.write("WKZ-base-N292.txt", component_file("Y", {}));
     folder.write("WKZ-base-UP.txt", component_file("Z", {"1"}));
   }
+  // A run that ended normally with a table of eight rows.
+  void expect_normal_end(const harness::Outcome &outcome) {
+    EXPECT_EQ(outcome.out, transcript());
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.exit_status, 0);
+    EXPECT_EQ(folder.read("t.csv").size(), 8 * 42u);
+  }
   static std::string transcript() {
     return banner() + component_lines("X", 1, 1, 0) + component_lines("Y", 1, 1, 0) +
            component_lines("Z", 2, 9, 8) + output_prompt();
@@ -249,11 +256,7 @@ TEST_F(Signals, FifoComponentEndsWhenItsWriterCloses) {
   close(writer);
   ASSERT_TRUE(run.wait_for_output_ending(output_prompt())) << "the FIFO's end was never seen";
   run.send_input("t.csv\n");
-  const auto outcome = run.finish();
-  EXPECT_EQ(outcome.out, transcript());
-  EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(outcome.exit_status, 0);
-  EXPECT_EQ(folder.read("t.csv").size(), 8 * 42u);
+  expect_normal_end(run.finish());
 }
 
 // A table that is a FIFO whose reader stopped reading: the write blocks, and
@@ -300,11 +303,7 @@ TEST_F(Signals, InterruptIgnoredAtStartStaysIgnored) {
   // be delivered before the program's read of its input returns.
   kill(run.pid(), SIGINT);
   run.send_input("t.csv\n");
-  const auto outcome = run.finish();
-  EXPECT_EQ(outcome.out, transcript());
-  EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(outcome.exit_status, 0);
-  EXPECT_EQ(folder.read("t.csv").size(), 8 * 42u);
+  expect_normal_end(run.finish());
 }
 
 TEST_F(Signals, FailureReportIsNotFollowedByAbortMessage) {
