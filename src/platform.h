@@ -42,7 +42,8 @@ public:
 
 // Taken by a handler before it closes the units: true when it may. On
 // Windows it waits at most a second for the run's thread to leave a write;
-// a write that blocks longer (a pipe nobody reads) keeps its unit unclosed.
+// after a write that blocks longer (a pipe nobody reads) the handler ends the
+// process without the closing.
 bool enter_handler_closing();
 
 // Installs `handler` for a signal; while one handled signal is being handled
