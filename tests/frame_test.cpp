@@ -26,8 +26,10 @@ std::string name80(const std::string &name) {
 // The frame connected to a fresh in-memory system for one test.
 class Frame : public ::testing::Test {
 protected:
-  void SetUp() override {
-    cdmg::use_system(system);
+  void SetUp() override { start_on(system); }
+  // A fresh frame on `memory`: no unit but the standard ones, no report yet.
+  static void start_on(MemorySystem &memory) {
+    cdmg::use_system(memory);
     cdmg::reset_units();
     cdmg::connect_standard_units(2, 0, 1);
   }
@@ -62,9 +64,7 @@ TEST_F(Frame, StatementsSetWhatTheReportShows) {
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
     MemorySystem fresh;
-    cdmg::use_system(fresh);
-    cdmg::reset_units();
-    cdmg::connect_standard_units(2, 0, 1);
+    start_on(fresh);
     EXPECT_TRUE(aborts([&] {
       if (c.ended) {
         { cdmg::Statement statement(cdmg::kInputUnit, c.format, cdmg::Direction::reading); }
@@ -97,9 +97,7 @@ TEST_F(Frame, ReportFirstLines) {
   for (const auto &c : cases) {
     SCOPED_TRACE(c.first);
     MemorySystem fresh;
-    cdmg::use_system(fresh);
-    cdmg::reset_units();
-    cdmg::connect_standard_units(2, 0, 1);
+    start_on(fresh);
     EXPECT_TRUE(aborts([&] {
       cdmg::Statement statement(cdmg::kOutputUnit, cdmg::kListIo, cdmg::Direction::writing);
       if (c.system_error) cdmg::report_system_error(c.error, "fmt");
@@ -183,8 +181,7 @@ TEST_F(Frame, ConsoleLinesBeyondTheBufferAreWrittenInOrder) {
 }
 
 TEST_F(Frame, ReportWithoutAnyStatement) {
-  cdmg::reset_units(); // no unit was ever current
-  cdmg::connect_standard_units(2, 0, 1);
+  start_on(system); // no unit was ever current
   EXPECT_TRUE(aborts([] { cdmg::report(cdmg::kEndOfFile, "fmt"); }));
   EXPECT_EQ(system.err(), "fmt: end of file\napparent state: internal I/O\n"
                           "lately writing sequential formatted external IO\n");
