@@ -144,8 +144,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   const auto outcome = cdmg::testing::run_in_memory(system);
 
+  // Reading never changes a component; a table typed over one may.
   for (std::size_t k = 0; k < parts.size(); ++k) {
-    require(system.bytes(kComponents[k]) == before.at(kComponents[k]));
+    if (name != kComponents[k]) require(system.bytes(kComponents[k]) == before.at(kComponents[k]));
   }
   const std::string &err = outcome.err;
   if (std::getenv("CDMG_FUZZ_VERBOSE")) {
@@ -193,7 +194,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       const bool tail_may_stay = err.rfind("endfile:", 0) == 0 || disturbs_cut_back;
       const std::size_t end =
           tail_may_stay ? std::min(table.find('O'), table.size()) : table.size();
-      require(rows_shape(std::string_view(table).substr(0, end)));
+      // Whole rows, then perhaps the start of one whose write failed.
+      const std::size_t whole = end / 42 * 42;
+      require(rows_shape(std::string_view(table).substr(0, whole)));
+      require(table.find_first_not_of(" 0123456789.,-*inf\r\n", whole) >= end);
       require(end == table.size() ||
               (end < older.size() && table.compare(end, std::string::npos, older, end) == 0));
     }
