@@ -89,16 +89,20 @@ void flush_from_handler(Unit &u) {
   out.written.store(committed, std::memory_order_release);
 }
 
-// Flushes a file unit; a failure ends the run with the report, and the
-// failed bytes are never offered again.
-void flush_file_output(int unit) {
+// Flushes a unit. A failure of a named unit ends the run with the report,
+// and the failed bytes are never offered again; console writes are not
+// examined. In a handler's closing only what was never confirmed is
+// written, and nothing is reported. The write section comes first: on
+// Windows the run's thread then waits here while the handler's closes.
+void flush_unit(int unit) {
   Unit &u = units[unit];
+  platform::WriteSection section;
   if (closing_from_handler) {
     if (u.output && !u.write_failed) flush_from_handler(u);
     return;
   }
   const int error = flush_output(u);
-  if (error != 0) {
+  if (error != 0 && u.named) {
     u.write_failed = true;
     report_system_error(error, "write");
   }
@@ -275,12 +279,7 @@ void close_unit(int unit) {
   }
   if (u.last_write) {
     const bool failed_before = u.write_failed;
-    if (u.named)
-      flush_file_output(unit);
-    else if (closing_from_handler && u.output)
-      flush_from_handler(u);
-    else
-      flush_output(u); // console writes are not examined
+    flush_unit(unit);
     platform::SignalHold hold;
     if (u.named && u.repositionable && !cut_back_to_position(u) && !failed_before &&
         !closing_from_handler) {
@@ -346,7 +345,7 @@ void prepare_write(int unit) {
 
 char *reserve_output(int unit, std::size_t size) {
   OutputBuffer &out = *units[unit].output;
-  if (out.committed.load(std::memory_order_relaxed) + size > out.capacity) flush_file_output(unit);
+  if (out.committed.load(std::memory_order_relaxed) + size > out.capacity) flush_unit(unit);
   return out.data + out.committed.load(std::memory_order_relaxed);
 }
 
@@ -371,8 +370,12 @@ void exit_time_closing() {
 }
 
 void end_from_handler(bool abnormal) {
-  closing_from_handler = 1;
-  if (platform::enter_handler_closing()) exit_time_closing();
+  // Set under the frame's lock: on Windows the run's thread, which goes on
+  // meanwhile, never finds it set inside a write section.
+  if (platform::enter_handler_closing()) {
+    closing_from_handler = 1;
+    exit_time_closing();
+  }
   if (abnormal) system().abort();
   system().exit(1);
 }
