@@ -40,30 +40,19 @@ bool positioned(const Unit &u) {
   return u.named && u.repositionable;
 }
 
-// Writes everything, completing short writes and retrying interrupted ones.
-int write_all(int fd, const char *data, std::size_t size) {
+// Writes everything, completing short writes and retrying interrupted ones:
+// at `offset` when it is not negative, else where the stream stands.
+int write_all(int fd, const char *data, std::size_t size, std::int64_t offset = -1) {
   while (size > 0) {
     std::size_t done = 0;
-    const int error = system().write(fd, data, size, done);
+    const int error = offset < 0 ? system().write(fd, data, size, done)
+                                 : system().write_at(fd, data, size, offset, done);
     if (error == EINTR) continue;
     if (error != 0) return error;
     if (done == 0) return EIO;
     data += done;
     size -= done;
-  }
-  return 0;
-}
-
-int write_all_at(int fd, const char *data, std::size_t size, std::int64_t offset) {
-  while (size > 0) {
-    std::size_t done = 0;
-    const int error = system().write_at(fd, data, size, offset, done);
-    if (error == EINTR) continue;
-    if (error != 0) return error;
-    if (done == 0) return EIO;
-    data += done;
-    size -= done;
-    offset += static_cast<std::int64_t>(done);
+    if (offset >= 0) offset += static_cast<std::int64_t>(done);
   }
   return 0;
 }
@@ -79,8 +68,8 @@ void flush_from_handler(Unit &u) {
   const std::size_t in_flight_end = out.in_flight_end.load(std::memory_order_acquire);
   if (in_flight_end > from) {
     if (positioned(u)) {
-      static_cast<void>(write_all_at(u.fd, out.data + from, in_flight_end - from,
-                                     out.base + static_cast<std::int64_t>(from)));
+      static_cast<void>(write_all(u.fd, out.data + from, in_flight_end - from,
+                                  out.base + static_cast<std::int64_t>(from)));
       static_cast<void>(system().seek(u.fd, out.base + static_cast<std::int64_t>(in_flight_end)));
     }
     from = in_flight_end;
