@@ -29,6 +29,15 @@ struct RealField {
 // never taken, so every later field of the record ends at once).
 RealField read_real_field(const RecordView &record, std::size_t &pos);
 
+// The full rule alone, without the fast paths for common shapes; the fast
+// paths are checked against it.
+RealField read_real_field_by_rule(const RecordView &record, std::size_t &pos);
+
+// The eight fields of a data record of exactly 80 columns, when every one
+// has a common whole-field shape: true, and the values in `values`.
+// False (and `values` partly written) sends the record to the full rule.
+bool read_full_record_fields(const char *record80, float *values);
+
 // The decimal value digits x 10^exponent, converted to the nearest double and
 // that rounded to single precision.
 float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negative);

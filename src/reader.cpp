@@ -30,9 +30,18 @@ void echo_header_record() {
 bool read_data_record(float *samples, std::int32_t first, std::int32_t &stored) {
   Statement statement(kFileUnit, kDataFormat, Direction::reading);
   if (end_of_file_mark(kFileUnit)) return false;
-  const RecordView record = read_record(kFileUnit);
   const std::int32_t last = first + kFieldsPerRecord - 1;
   if (last > stored) stored = last < kCapacity ? last : kCapacity;
+  // Most records are a full 80 columns of common shapes, read in one pass.
+  std::size_t bytes = 0;
+  if (last <= kCapacity) {
+    const char *chars = peek_full_width_record(kFileUnit, bytes);
+    if (chars != nullptr && read_full_record_fields(chars, samples + (first - 1))) {
+      take_record(kFileUnit, bytes);
+      return true;
+    }
+  }
+  const RecordView record = read_record(kFileUnit);
   std::size_t pos = 0;
   for (int field = 0; field < kFieldsPerRecord; ++field) {
     const RealField read = read_real_field(record, pos);

@@ -18,6 +18,26 @@ public:
   // next call. Returns 0, or the system error of a failed read.
   int next_record(RecordView &record);
 
+  // The next record when it has exactly 80 characters before its line end
+  // and lies whole in the buffer: its characters, and in `bytes` what
+  // taking it consumes. Nothing is taken, and nothing checks that the 80
+  // characters hold no line feed: the caller's field rules reject one.
+  const char *peek_full_width_record(std::size_t &bytes) const {
+    const std::size_t available = end_ - begin_;
+    if (available <= kTextWidth) return nullptr;
+    const char *start = storage_ + begin_;
+    if (start[kTextWidth] == '\n') {
+      bytes = kTextWidth + 1;
+      return start;
+    }
+    if (available > kTextWidth + 1 && start[kTextWidth] == '\r' && start[kTextWidth + 1] == '\n') {
+      bytes = kTextWidth + 2;
+      return start;
+    }
+    return nullptr;
+  }
+  void take(std::size_t bytes) { begin_ += bytes; }
+
 private:
   bool refill(int &error);
 

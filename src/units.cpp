@@ -301,6 +301,14 @@ RecordView read_record(int unit) {
   return record;
 }
 
+const char *peek_full_width_record(int unit, std::size_t &bytes) {
+  return units[unit].input->peek_full_width_record(bytes);
+}
+
+void take_record(int unit, std::size_t bytes) {
+  units[unit].input->take(bytes);
+}
+
 void read_text_record(int unit, char *text80) {
   Statement statement(unit, kTextFormat, Direction::reading);
   if (end_of_file_mark(unit)) report(kEndOfFile, "read start");
