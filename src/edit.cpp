@@ -22,11 +22,8 @@ char *put_digits_backwards(char *end, std::uint64_t n) {
 
 constexpr char kBlanks[] = "          "; // as wide as the widest field
 
-struct DecimalTable {
-  char text[1000][4];
-};
-constexpr DecimalTable make_decimals() {
-  DecimalTable t{};
+constexpr edit_detail::DecimalsTable make_decimals() {
+  edit_detail::DecimalsTable t{};
   for (int k = 0; k < 1000; ++k) {
     t.text[k][0] = '.';
     t.text[k][1] = static_cast<char>('0' + k / 100);
@@ -35,8 +32,6 @@ constexpr DecimalTable make_decimals() {
   }
   return t;
 }
-constexpr DecimalTable kDecimalTable = make_decimals();
-constexpr const char (&kDecimals)[1000][4] = kDecimalTable.text;
 
 struct PairTable {
   char text[100][2];
@@ -67,9 +62,33 @@ void fill_field(char *out, int width, bool negative, const char *text, std::size
 
 } // namespace
 
-namespace {
+namespace edit_detail {
 
-template <int width> void edit_f3_fixed(char *out, float value) {
+constexpr DecimalsTable kPointAndDecimals = make_decimals();
+
+namespace {
+constexpr WholeColumnsTable make_whole_columns() {
+  WholeColumnsTable t{};
+  for (int negative = 0; negative < 2; ++negative) {
+    for (int whole = 0; whole < 1000; ++whole) {
+      char *columns = t.text[negative][whole];
+      for (int k = 0; k < 8; ++k) columns[k] = ' ';
+      int k = 5;
+      int rest = whole;
+      do {
+        columns[k--] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+      } while (rest != 0);
+      if (negative) columns[k] = '-';
+    }
+  }
+  return t;
+}
+} // namespace
+
+constexpr WholeColumnsTable kWholeColumns = make_whole_columns();
+
+template <int width> void edit_f3_general(char *out, float value) {
   const double wide = value;
   if (!std::isfinite(wide)) {
     // Infinities: the library's text under the same sign and width rules.
@@ -80,13 +99,10 @@ template <int width> void edit_f3_fixed(char *out, float value) {
     fill_field(out, width, negative, text, static_cast<std::size_t>(result.ptr - text));
     return;
   }
-  // A float has 24 significant bits and 1000 has 7 (125 x 8), so the product
-  // is exact in double precision; rounding it to an integer, ties to even,
-  // is then exactly the correctly rounded three-decimal result.
+  // Rounded as in thousandths_below_million.
   double thousandths = std::fabs(wide) * 1000.0;
   // From 10^9 thousandths on the text takes 11 characters or more.
   if (thousandths >= 1e9) return stars(out, width);
-  // Below 2^52, adding and taking away 2^52 rounds to an integer, ties to even.
   constexpr double kTwo52 = 4503599627370496.0;
   thousandths = (thousandths + kTwo52) - kTwo52;
   const auto n = static_cast<std::uint32_t>(thousandths);
@@ -102,7 +118,7 @@ template <int width> void edit_f3_fixed(char *out, float value) {
   if (length > width) return stars(out, width);
   std::memcpy(out, kBlanks, static_cast<std::size_t>(width));
   char *p = out + width - 4;
-  std::memcpy(p, kDecimals[n % 1000], 4);
+  std::memcpy(p, kPointAndDecimals.text[n % 1000], 4);
   // Whole digits, at least one, two at a time.
   while (whole >= 100) {
     p -= 2;
@@ -118,20 +134,16 @@ template <int width> void edit_f3_fixed(char *out, float value) {
   if (negative) p[-1] = '-';
 }
 
-} // namespace
+template void edit_f3_general<7>(char *out, float value);
+template void edit_f3_general<10>(char *out, float value);
+
+} // namespace edit_detail
 
 void edit_f3(char *out, int width, float value) {
   if (width == 7)
-    edit_f3_fixed<7>(out, value);
+    edit_f7_3(out, value);
   else
-    edit_f3_fixed<10>(out, value);
-}
-
-void edit_f7_3(char *out, float value) {
-  edit_f3_fixed<7>(out, value);
-}
-void edit_f10_3(char *out, float value) {
-  edit_f3_fixed<10>(out, value);
+    edit_f10_3(out, value);
 }
 
 std::string real_item_text(float value) {
