@@ -71,7 +71,7 @@ constexpr WholeColumnsTable make_whole_columns() {
   WholeColumnsTable t{};
   for (int negative = 0; negative < 2; ++negative) {
     for (int whole = 0; whole < 1000; ++whole) {
-      char *columns = t.text[negative][whole];
+      char *columns = t.text[negative * 1000 + whole];
       for (int k = 0; k < 8; ++k) columns[k] = ' ';
       int k = 5;
       int rest = whole;

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "simd.h"
+
 namespace cdmg {
 
 // Writes exactly `width` (7 or 10) characters: the value in Fw.3 form,
@@ -21,10 +23,11 @@ inline void edit_f10_3(char *out, float value);
 
 namespace edit_detail {
 
-// Whole parts below 1000 as six right-aligned columns, with the minus sign
-// ([1]) or without ([0]), padded to eight bytes for whole-word copies.
+// Whole parts below 1000 as six right-aligned columns, without the minus
+// sign (from 0) and with it (from 1000), padded to eight bytes for
+// whole-word copies.
 struct WholeColumnsTable {
-  char text[2][1000][8];
+  char text[2000][8]; // [negative * 1000 + whole]
 };
 extern const WholeColumnsTable kWholeColumns;
 // ".ddd" for every three-decimal fraction.
@@ -55,6 +58,80 @@ inline bool thousandths_below_million(float value, std::uint32_t &thousandths,
 
 } // namespace edit_detail
 
+// Four values edited at once, as the table entries of their texts: for a
+// row block, whose columns are contiguous arrays. prepare_four_f3 returns
+// false when a value needs the general editing (a whole part of 1000 or
+// more, an infinity; for F7.3 also a negative one of 100 or more).
+struct FourEditings {
+  alignas(16) std::int32_t whole_index[4]; // into kWholeColumns
+  alignas(16) std::int32_t decimals[4];
+};
+
+template <int width>
+CDMG_ALWAYS_INLINE bool prepare_four_f3(const float *values, FourEditings &editings) {
+#if CDMG_HAVE_SSE2
+  const __m128 narrow = _mm_loadu_ps(values);
+  const __m128d low = _mm_cvtps_pd(narrow);
+  const __m128d high = _mm_cvtps_pd(_mm_movehl_ps(narrow, narrow));
+  const __m128d magnitude_mask = _mm_castsi128_pd(_mm_set_epi32(0x7FFFFFFF, -1, 0x7FFFFFFF, -1));
+  const __m128d thousand = _mm_set1_pd(1000.0);
+  __m128d scaled_low = _mm_mul_pd(_mm_and_pd(low, magnitude_mask), thousand);
+  __m128d scaled_high = _mm_mul_pd(_mm_and_pd(high, magnitude_mask), thousand);
+  // As in thousandths_below_million; "not below" also catches NaNs.
+  const __m128d limit = _mm_set1_pd(999999.5);
+  if (_mm_movemask_pd(
+          _mm_or_pd(_mm_cmpnlt_pd(scaled_low, limit), _mm_cmpnlt_pd(scaled_high, limit))) != 0) {
+    return false;
+  }
+  const __m128d two52 = _mm_set1_pd(4503599627370496.0);
+  scaled_low = _mm_sub_pd(_mm_add_pd(scaled_low, two52), two52);
+  scaled_high = _mm_sub_pd(_mm_add_pd(scaled_high, two52), two52);
+  const __m128i thousandths =
+      _mm_unpacklo_epi64(_mm_cvttpd_epi32(scaled_low), _mm_cvttpd_epi32(scaled_high));
+  // n = 1000 w + r: (n + 0.5) / 1000 lies at least 0.0005 from any integer,
+  // far more than the error of multiplying by 0.001, so truncating it gives w.
+  const __m128d half = _mm_set1_pd(0.5);
+  const __m128d milli = _mm_set1_pd(0.001);
+  const __m128i whole =
+      _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(scaled_low, half), milli)),
+                         _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(scaled_high, half), milli)));
+  // w x 1000 from 16-bit halves: w is below 1000, its upper half zero.
+  const __m128i decimals = _mm_sub_epi32(thousandths, _mm_madd_epi16(whole, _mm_set1_epi32(1000)));
+  // A value that rounds to zero loses its minus sign.
+  const __m128i negative = _mm_andnot_si128(_mm_cmpeq_epi32(thousandths, _mm_setzero_si128()),
+                                            _mm_srai_epi32(_mm_castps_si128(narrow), 31));
+  if constexpr (width == 7) {
+    // Three columns take a negative whole part only below 100.
+    const __m128i too_wide =
+        _mm_and_si128(negative, _mm_cmpgt_epi32(thousandths, _mm_set1_epi32(99999)));
+    if (_mm_movemask_epi8(too_wide) != 0) return false;
+  }
+  _mm_store_si128(reinterpret_cast<__m128i *>(editings.whole_index),
+                  _mm_add_epi32(whole, _mm_and_si128(negative, _mm_set1_epi32(1000))));
+  _mm_store_si128(reinterpret_cast<__m128i *>(editings.decimals), decimals);
+  return true;
+#else
+  for (int k = 0; k < 4; ++k) {
+    std::uint32_t n;
+    std::uint32_t negative;
+    if (!edit_detail::thousandths_below_million(values[k], n, negative)) return false;
+    if (width == 7 && negative && n >= 100000) return false;
+    editings.whole_index[k] = static_cast<std::int32_t>(negative * 1000 + n / 1000);
+    editings.decimals[k] = static_cast<std::int32_t>(n % 1000);
+  }
+  return true;
+#endif
+}
+
+inline void place_f10_3(char *out, const FourEditings &editings, int k) {
+  std::memcpy(out, edit_detail::kWholeColumns.text[editings.whole_index[k]], 8);
+  std::memcpy(out + 6, edit_detail::kPointAndDecimals.text[editings.decimals[k]], 4);
+}
+inline void place_f7_3(char *out, const FourEditings &editings, int k) {
+  std::memcpy(out, edit_detail::kWholeColumns.text[editings.whole_index[k]] + 3, 4);
+  std::memcpy(out + 3, edit_detail::kPointAndDecimals.text[editings.decimals[k]], 4);
+}
+
 inline void edit_f10_3(char *out, float value) {
   std::uint32_t n;
   std::uint32_t negative;
@@ -63,7 +140,7 @@ inline void edit_f10_3(char *out, float value) {
   }
   const std::uint32_t whole = n / 1000;
   // Eight bytes, the last two overwritten by the decimals.
-  std::memcpy(out, edit_detail::kWholeColumns.text[negative][whole], 8);
+  std::memcpy(out, edit_detail::kWholeColumns.text[negative * 1000 + whole], 8);
   std::memcpy(out + 6, edit_detail::kPointAndDecimals.text[n - whole * 1000], 4);
 }
 
@@ -75,7 +152,7 @@ inline void edit_f7_3(char *out, float value) {
     return edit_detail::edit_f3_general<7>(out, value);
   }
   const std::uint32_t whole = n / 1000;
-  std::memcpy(out, edit_detail::kWholeColumns.text[negative][whole] + 3, 4);
+  std::memcpy(out, edit_detail::kWholeColumns.text[negative * 1000 + whole] + 3, 4);
   std::memcpy(out + 3, edit_detail::kPointAndDecimals.text[n - whole * 1000], 4);
 }
 

@@ -1,4 +1,5 @@
 #include "fields.h"
+#include "simd.h"
 
 #include <array>
 #include <bit>
@@ -6,19 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
-
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#define CDMG_HAVE_SSE2 1
-#include <emmintrin.h>
-#else
-#define CDMG_HAVE_SSE2 0
-#endif
-
-#if defined(__GNUC__)
-#define CDMG_ALWAYS_INLINE [[gnu::always_inline]] inline
-#else
-#define CDMG_ALWAYS_INLINE inline
-#endif
 
 namespace cdmg {
 

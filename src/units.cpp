@@ -340,6 +340,11 @@ void prepare_write(int unit) {
   u.last_write = true;
 }
 
+std::size_t output_room(int unit) {
+  const OutputBuffer &out = *units[unit].output;
+  return out.capacity - out.committed.load(std::memory_order_relaxed);
+}
+
 char *reserve_output(int unit, std::size_t size) {
   OutputBuffer &out = *units[unit].output;
   if (out.committed.load(std::memory_order_relaxed) + size > out.capacity) flush_unit(unit);

@@ -98,6 +98,8 @@ void read_text_record(int unit, char *text80);
 // buffer and only counts once committed, so a signal handler that closes the
 // unit never writes half a row.
 void prepare_write(int unit);
+// Bytes that fit before the buffer must be written.
+std::size_t output_room(int unit);
 char *reserve_output(int unit, std::size_t size);
 void commit_output(int unit, std::size_t size);
 

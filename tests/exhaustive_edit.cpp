@@ -1,5 +1,7 @@
 // Checks F7.3 and F10.3 editing of every single-precision bit pattern
-// against the C library's "%.3f" with the sign, zero and width rules on top.
+// against the C library's "%.3f" with the sign, zero and width rules on top,
+// one value at a time and four at once (each pattern with its three
+// neighbours, in every lane).
 // Takes minutes; run by hand: exhaustive_edit [threads]
 #include <atomic>
 #include <cmath>
@@ -19,8 +21,50 @@ namespace {
 std::atomic<std::uint64_t> mismatches{0};
 std::atomic<std::uint64_t> checked{0};
 
+void report(std::uint32_t bits, int width, const char *how, const std::string &expected,
+            const char *actual) {
+  if (mismatches++ < 20) {
+    std::printf("mismatch %08x width %d %s: expected \"%s\" got \"%.*s\"\n", bits, width, how,
+                expected.c_str(), width, actual);
+  }
+}
+
+// The four-at-once editing of the four patterns from `lane0` on, where it
+// takes them, against the texts expected for each.
+template <int width>
+void check_four(const std::uint32_t *bits, const float *values, const std::string *expected) {
+  cdmg::FourEditings editings;
+  if (!cdmg::prepare_four_f3<width>(values, editings)) {
+    // Declined: then some value must be one the general editing takes.
+    bool general = false;
+    for (int k = 0; k < 4; ++k) {
+      const double magnitude = std::fabs(static_cast<double>(values[k]));
+      general = general || !(magnitude * 1000.0 < 999999.5) ||
+                (width == 7 && values[k] < 0 && expected[k].find('*') != std::string::npos);
+    }
+    if (!general) report(bits[0], width, "declined by four-at-once", expected[0], "");
+    return;
+  }
+  for (int k = 0; k < 4; ++k) {
+    char actual[12];
+    if (width == 7)
+      cdmg::place_f7_3(actual, editings, k);
+    else
+      cdmg::place_f10_3(actual, editings, k);
+    if (expected[k] != std::string(actual, static_cast<std::size_t>(width))) {
+      report(bits[k], width, "four at once", expected[k], actual);
+    }
+  }
+}
+
 void check_range(std::uint64_t first, std::uint64_t last) {
   std::uint64_t local = 0;
+  // The last four patterns, for the four-at-once check.
+  float recent[4] = {};
+  std::uint32_t recent_bits[4] = {};
+  std::string recent7[4];
+  std::string recent10[4];
+  int filled = 0;
   for (std::uint64_t b = first; b < last; ++b) {
     const auto bits = static_cast<std::uint32_t>(b);
     float value;
@@ -36,10 +80,17 @@ void check_range(std::uint64_t first, std::uint64_t last) {
       const std::string expected = reference::fit_f3(digits, wide < 0, width);
       char actual[10];
       cdmg::edit_f3(actual, width, value);
-      if (expected != std::string(actual, static_cast<std::size_t>(width)) && mismatches++ < 20) {
-        std::printf("mismatch %08x width %d: expected \"%s\" got \"%.*s\"\n", bits, width,
-                    expected.c_str(), width, actual);
+      if (expected != std::string(actual, static_cast<std::size_t>(width))) {
+        report(bits, width, "alone", expected, actual);
       }
+      (width == 7 ? recent7 : recent10)[filled] = expected;
+    }
+    recent_bits[filled] = bits;
+    recent[filled++] = value;
+    if (filled == 4) {
+      check_four<7>(recent_bits, recent, recent7);
+      check_four<10>(recent_bits, recent, recent10);
+      filled = 0;
     }
     ++local;
   }

@@ -1,0 +1,113 @@
+// Data records for checking the one-pass record reading against the full
+// field rule: records of the common field shapes, mutated byte by byte, and
+// the comparison itself. Shared by a unit test and a fuzz target.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "fields.h"
+
+namespace shapes {
+
+// A small deterministic generator: the same seed, the same record.
+class Draw {
+public:
+  explicit Draw(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ULL + 1) {}
+  std::uint32_t next(std::uint32_t bound) {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return static_cast<std::uint32_t>(state_ % bound);
+  }
+
+private:
+  std::uint64_t state_;
+};
+
+// One ten-column field of a common shape: the SMC exponent form, fixed
+// point with three or six decimals, or implied decimals.
+inline std::string common_field(Draw &draw) {
+  char text[32];
+  const char sign = draw.next(2) ? '-' : ' ';
+  switch (draw.next(4)) {
+  case 0: {
+    const char exponent_sign = "+- "[draw.next(3)];
+    std::snprintf(text, sizeof text, "%c%u.%04u%c%c%u", sign, draw.next(10), draw.next(10000),
+                  "EEEEEEEedDX"[draw.next(11)], exponent_sign, draw.next(10));
+    break;
+  }
+  case 1: {
+    const double value = (static_cast<double>(draw.next(2000000)) - 1000000.0) / 1000.0;
+    std::snprintf(text, sizeof text, "%10.3f", value);
+    break;
+  }
+  case 2: {
+    const double value = (static_cast<double>(draw.next(2000000)) - 1000000.0) / 1000000.0;
+    std::snprintf(text, sizeof text, "%10.6f", value);
+    break;
+  }
+  default:
+    std::snprintf(text, sizeof text, "%10d", static_cast<int>(draw.next(200000)) - 100000);
+    break;
+  }
+  return std::string(text, 10);
+}
+
+// Eight common fields, then `mutations` bytes changed to bytes that matter
+// to the field rules (or any byte).
+inline std::string mutated_record(std::uint64_t seed, int mutations) {
+  Draw draw(seed);
+  std::string record;
+  for (int k = 0; k < 8; ++k) record += common_field(draw);
+  static const char kTelling[] = "0123456789 +-.,EeDdX\n\r\x1a";
+  for (int k = 0; k < mutations; ++k) {
+    const std::size_t at = draw.next(80);
+    record[at] = draw.next(4) == 0 ? static_cast<char>(draw.next(256))
+                                   : kTelling[draw.next(sizeof kTelling - 1)];
+  }
+  return record;
+}
+
+inline std::uint32_t bits_of(float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+// Reads the 80 columns with the one-pass reading and with the full rule,
+// field after field as a data record is read. Empty when they agree: where
+// the one pass takes the record, the rule must take exactly ten columns per
+// field with the same values; and the rule's path through the common-shape
+// field reading must agree with the rule alone everywhere.
+inline std::string disagreement(const std::string &record80) {
+  // Exactly 80 bytes of their own, so that a read past them is caught.
+  const std::string own(record80);
+  const cdmg::RecordView view{own.data(), own.size(), true};
+  float fast[8];
+  const bool taken = cdmg::read_full_record_fields(own.data(), fast);
+  std::size_t rule_pos = 0;
+  std::size_t plain_pos = 0;
+  for (int k = 0; k < 8; ++k) {
+    const cdmg::RealField rule = cdmg::read_real_field_by_rule(view, rule_pos);
+    const cdmg::RealField plain = cdmg::read_real_field(view, plain_pos);
+    char where[64];
+    std::snprintf(where, sizeof where, "field %d of \"", k + 1);
+    if (plain.status != rule.status || plain_pos != rule_pos ||
+        (rule.status == cdmg::FieldStatus::value && bits_of(plain.value) != bits_of(rule.value))) {
+      return std::string("field reading differs from the rule at ") + where + record80 + "\"";
+    }
+    if (!taken) continue;
+    if (rule.status != cdmg::FieldStatus::value ||
+        rule_pos != static_cast<std::size_t>(10 * (k + 1)) ||
+        bits_of(fast[k]) != bits_of(rule.value)) {
+      return std::string("one-pass reading differs from the rule at ") + where + record80 + "\"";
+    }
+    if (rule.status != cdmg::FieldStatus::value) break;
+  }
+  return {};
+}
+
+} // namespace shapes
