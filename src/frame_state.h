@@ -30,11 +30,16 @@ struct OutputBuffer {
   // The file offset of data[0], for a handler's positioned writes.
   std::int64_t base = 0;
 
+  // Needs no signal hold: in this order a handler that looks in between
+  // finds nothing to write (no byte committed, then none in flight, then
+  // none confirmed), and the new base is seen only with bytes committed
+  // after it.
   void restart(std::int64_t at) {
-    base = at;
     committed.store(0, std::memory_order_release);
-    written.store(0, std::memory_order_release);
     in_flight_end.store(0, std::memory_order_release);
+    written.store(0, std::memory_order_release);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    base = at;
   }
 };
 // A handler reads these at any instruction of the run: they must never be

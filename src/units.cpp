@@ -158,7 +158,6 @@ int flush_output(Unit &u) {
     out.written.store(done, std::memory_order_release);
   }
   // The buffer starts again; bytes that failed are never offered again.
-  platform::SignalHold hold;
   out.restart(out.base + static_cast<std::int64_t>(done));
   return error;
 }
@@ -301,11 +300,11 @@ RecordView read_record(int unit) {
   return record;
 }
 
-const char *peek_full_width_record(int unit, std::size_t &bytes) {
-  return units[unit].input->peek_full_width_record(bytes);
+const char *buffered_input(int unit, std::size_t &size) {
+  return units[unit].input->buffered(size);
 }
 
-void take_record(int unit, std::size_t bytes) {
+void take_input(int unit, std::size_t bytes) {
   units[unit].input->take(bytes);
 }
 
