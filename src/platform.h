@@ -4,9 +4,15 @@
 // through the system seam (system.h).
 #pragma once
 
+#include <cstddef>
+
 namespace cdmg::platform {
 
 void reset_floating_point();
+
+// Asks for the pages of a writable range now, in one call, rather than a
+// page fault at each page's first use. Only a hint.
+void populate_pages(void *start, std::size_t bytes);
 
 // Puts the standard streams in the modes the program expects: console input
 // untranslated (the program drops CR before LF itself), console output text.

@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <cfenv>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,6 +149,21 @@ namespace cdmg::platform {
 
 void reset_floating_point() {
   std::fesetenv(FE_DFL_ENV);
+}
+
+void populate_pages(void *start, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  // Whole pages inside the range only: madvise wants a page-aligned start.
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto from = (reinterpret_cast<std::uintptr_t>(start) + page - 1) / page * page;
+  const auto to = (reinterpret_cast<std::uintptr_t>(start) + bytes) / page * page;
+  // Older kernels refuse the advice; the pages then come one fault at a time.
+  if (to > from)
+    static_cast<void>(madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE));
+#else
+  static_cast<void>(start);
+  static_cast<void>(bytes);
+#endif
 }
 
 void prepare_standard_streams() {

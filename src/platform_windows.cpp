@@ -139,6 +139,10 @@ void reset_floating_point() {
   std::fesetenv(FE_DFL_ENV);
 }
 
+void populate_pages(void *, std::size_t) {
+  // Pages come at their first use; nothing cheaper to ask for here.
+}
+
 void prepare_standard_streams() {
   // Console input is read by the program's own text rules; console output
   // and error stay in text mode, so each line feed reaches them as CR LF.

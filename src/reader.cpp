@@ -1,6 +1,8 @@
 #include "reader.h"
 
 #include "fields.h"
+#include "platform.h"
+#include "text_input.h"
 #include "units.h"
 
 namespace cdmg {
@@ -48,6 +50,17 @@ bool read_data_record(float *samples, std::int32_t first, std::int32_t &stored) 
   return true;
 }
 
+// A long record fills the array stretch by stretch: the pages of each
+// stretch are asked for in one call when its first sample comes, rather
+// than one page fault each.
+constexpr std::int32_t kStretch = 16384;
+void populate_stretch(float *samples, std::int32_t last, std::int32_t stored) {
+  const std::int32_t start = (last - 1) / kStretch * kStretch;
+  if (stored > start) return;
+  const std::int32_t length = kCapacity - start < kStretch ? kCapacity - start : kStretch;
+  platform::populate_pages(samples + start, sizeof(float) * static_cast<std::size_t>(length));
+}
+
 // Reads data records from position `first` on while they are full
 // 80-column records of common field shapes lying whole in the buffer, each
 // in one pass; returns how many. Nothing observable happens between these
@@ -57,16 +70,22 @@ std::int32_t read_full_records(float *samples, std::int32_t first, std::int32_t 
   Statement statement(kFileUnit, kDataFormat, Direction::reading);
   std::int32_t count = 0;
   if (end_of_file_mark(kFileUnit)) return count;
+  std::size_t size = 0;
+  const char *text = buffered_input(kFileUnit, size);
+  std::size_t used = 0;
   for (;; first += kFieldsPerRecord, ++count) {
     const std::int32_t last = first + kFieldsPerRecord - 1;
     if (last > kCapacity) break;
-    std::size_t bytes = 0;
-    const char *chars = peek_full_width_record(kFileUnit, bytes);
-    if (chars == nullptr) break;
-    if (last > stored) stored = last;
-    if (!read_full_record_fields(chars, samples + (first - 1))) break;
-    take_record(kFileUnit, bytes);
+    const std::size_t bytes = full_width_record_bytes(text + used, size - used);
+    if (bytes == 0) break;
+    if (last > stored) {
+      populate_stretch(samples, last, stored);
+      stored = last;
+    }
+    if (!read_full_record_fields(text + used, samples + (first - 1))) break;
+    used += bytes;
   }
+  take_input(kFileUnit, used);
   return count;
 }
 

@@ -9,6 +9,19 @@
 
 namespace cdmg {
 
+// The length, line end included, of a record of exactly 80 characters
+// that starts `text` and lies whole in its `size` bytes; 0 for any other.
+// Nothing checks that the 80 characters hold no line feed: the caller's
+// field rules reject one.
+inline std::size_t full_width_record_bytes(const char *text, std::size_t size) {
+  if (size <= kTextWidth) return 0;
+  if (text[kTextWidth] == '\n') return kTextWidth + 1;
+  if (size > kTextWidth + 1 && text[kTextWidth] == '\r' && text[kTextWidth + 1] == '\n') {
+    return kTextWidth + 2;
+  }
+  return 0;
+}
+
 class TextInput {
 public:
   TextInput() = default;
@@ -18,23 +31,10 @@ public:
   // next call. Returns 0, or the system error of a failed read.
   int next_record(RecordView &record);
 
-  // The next record when it has exactly 80 characters before its line end
-  // and lies whole in the buffer: its characters, and in `bytes` what
-  // taking it consumes. Nothing is taken, and nothing checks that the 80
-  // characters hold no line feed: the caller's field rules reject one.
-  const char *peek_full_width_record(std::size_t &bytes) const {
-    const std::size_t available = end_ - begin_;
-    if (available <= kTextWidth) return nullptr;
-    const char *start = storage_ + begin_;
-    if (start[kTextWidth] == '\n') {
-      bytes = kTextWidth + 1;
-      return start;
-    }
-    if (available > kTextWidth + 1 && start[kTextWidth] == '\r' && start[kTextWidth + 1] == '\n') {
-      bytes = kTextWidth + 2;
-      return start;
-    }
-    return nullptr;
+  // The bytes read but not yet taken, where they stand; taking them.
+  const char *buffered(std::size_t &size) const {
+    size = end_ - begin_;
+    return storage_ + begin_;
   }
   void take(std::size_t bytes) { begin_ += bytes; }
 

@@ -83,12 +83,11 @@ bool end_of_file_mark(int unit);
 // Reads the unit's next record; a failed read ends the run.
 RecordView read_record(int unit);
 
-// A data record's fast way: the unit's next record when it is a full 80
-// columns lying whole in the buffer, or null; then, once its fields were
-// read, taking it. The record ends with a line feed, so the end-of-file
-// mark stays as it is.
-const char *peek_full_width_record(int unit, std::size_t &bytes);
-void take_record(int unit, std::size_t bytes);
+// The unit's bytes read but not yet taken, for reading whole records in
+// place; then taking what was read. The records taken end with line feeds,
+// so the end-of-file mark stays as it is.
+const char *buffered_input(int unit, std::size_t &size);
+void take_input(int unit, std::size_t bytes);
 
 // One "(a80)" read statement: the unit's next record as an 80-character
 // text. The end of the file, met before or inside it, ends the run.
