@@ -48,7 +48,8 @@ void read_whole(const char *name) {
 }
 
 void write_table_bytes(const char *name) {
-  const int fd = open(name, O_RDWR | O_CREAT | O_TRUNC, 0666);
+  // Over the last run's file, as the program writes its table.
+  const int fd = open(name, O_RDWR | O_CREAT, 0666);
   if (fd < 0) std::exit(1);
   static const char row[] = "  0.000,     0.000,     0.000,     0.000\r\n";
   for (std::size_t k = 0; k + 42 <= sizeof floor_buffer; k += 42)

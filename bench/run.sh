@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times cdmg2csv against the lower bound on a full-capacity record: several
-# runs of each, medians, and their ratio.
+# runs of each, medians, and their ratio; then the phases in-process.
 # Usage: bench/run.sh [build folder] [runs]
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -14,9 +14,13 @@ echo out.csv >name.txt
 echo >empty.txt
 "$build/cdmg2csv" <name.txt >/dev/null
 test "$(stat -c %s out.csv)" -eq $((33000 * 42))
-program=$("$build/bench/time_runs" "$runs" name.txt "$build/cdmg2csv")
-floor=$("$build/bench/time_runs" "$runs" empty.txt "$build/bench/lower_bound" out.csv)
-echo "full capacity (3 x 4125 data records, 33000 rows), median of $runs runs:"
+# In turn, one run of each per round: both meet the same load.
+medians=$("$build/bench/time_runs" "$runs" name.txt "$build/cdmg2csv" -- \
+  empty.txt "$build/bench/lower_bound" out.csv)
+program=$(echo "$medians" | sed -n 1p)
+floor=$(echo "$medians" | sed -n 2p)
+echo "full capacity (3 x 4125 data records, 33000 rows), median of $runs paired runs:"
 echo "  cdmg2csv     ${program} ms"
 echo "  lower bound  ${floor} ms"
 awk -v p="$program" -v f="$floor" 'BEGIN {printf "  ratio        %.2f\n", p / f}'
+"$build/bench/phase_times" "$work" "$runs"
