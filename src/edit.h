@@ -63,8 +63,14 @@ inline bool thousandths_below_million(float value, std::uint32_t &thousandths,
 // false when a value needs the general editing (a whole part of 1000 or
 // more, an infinity; for F7.3 also a negative one of 100 or more).
 struct FourEditings {
-  alignas(16) std::int32_t whole_index[4]; // into kWholeColumns
-  alignas(16) std::int32_t decimals[4];
+#if CDMG_HAVE_SSE2
+  // Four 32-bit lanes each; both indices fit the lanes' low 16 bits.
+  __m128i whole_index; // into kWholeColumns
+  __m128i decimals;
+#else
+  std::int32_t whole_index[4];
+  std::int32_t decimals[4];
+#endif
 };
 
 template <int width>
@@ -106,9 +112,8 @@ CDMG_ALWAYS_INLINE bool prepare_four_f3(const float *values, FourEditings &editi
         _mm_and_si128(negative, _mm_cmpgt_epi32(thousandths, _mm_set1_epi32(99999)));
     if (_mm_movemask_epi8(too_wide) != 0) return false;
   }
-  _mm_store_si128(reinterpret_cast<__m128i *>(editings.whole_index),
-                  _mm_add_epi32(whole, _mm_and_si128(negative, _mm_set1_epi32(1000))));
-  _mm_store_si128(reinterpret_cast<__m128i *>(editings.decimals), decimals);
+  editings.whole_index = _mm_add_epi32(whole, _mm_and_si128(negative, _mm_set1_epi32(1000)));
+  editings.decimals = decimals;
   return true;
 #else
   for (int k = 0; k < 4; ++k) {
@@ -123,13 +128,28 @@ CDMG_ALWAYS_INLINE bool prepare_four_f3(const float *values, FourEditings &editi
 #endif
 }
 
-inline void place_f10_3(char *out, const FourEditings &editings, int k) {
-  std::memcpy(out, edit_detail::kWholeColumns.text[editings.whole_index[k]], 8);
-  std::memcpy(out + 6, edit_detail::kPointAndDecimals.text[editings.decimals[k]], 4);
+// The texts of lane k, placed: one word extracted per index.
+template <int k> const char *whole_columns_of(const FourEditings &editings) {
+#if CDMG_HAVE_SSE2
+  return edit_detail::kWholeColumns.text[_mm_extract_epi16(editings.whole_index, 2 * k)];
+#else
+  return edit_detail::kWholeColumns.text[editings.whole_index[k]];
+#endif
 }
-inline void place_f7_3(char *out, const FourEditings &editings, int k) {
-  std::memcpy(out, edit_detail::kWholeColumns.text[editings.whole_index[k]] + 3, 4);
-  std::memcpy(out + 3, edit_detail::kPointAndDecimals.text[editings.decimals[k]], 4);
+template <int k> const char *decimals_of(const FourEditings &editings) {
+#if CDMG_HAVE_SSE2
+  return edit_detail::kPointAndDecimals.text[_mm_extract_epi16(editings.decimals, 2 * k)];
+#else
+  return edit_detail::kPointAndDecimals.text[editings.decimals[k]];
+#endif
+}
+template <int k> void place_f10_3(char *out, const FourEditings &editings) {
+  std::memcpy(out, whole_columns_of<k>(editings), 8);
+  std::memcpy(out + 6, decimals_of<k>(editings), 4);
+}
+template <int k> void place_f7_3(char *out, const FourEditings &editings) {
+  std::memcpy(out, whole_columns_of<k>(editings) + 3, 4);
+  std::memcpy(out + 3, decimals_of<k>(editings), 4);
 }
 
 inline void edit_f10_3(char *out, float value) {

@@ -138,156 +138,202 @@ bool read_plain_field(const unsigned char *field, RealField &result) {
   return true;
 }
 
-// The exponent form of SMC files, "-1.2345E-1": a blank or sign, a digit,
-// the point, four digits, E, a sign (or blank) and one digit.
-//
-// The shape is checked per column, as a range of allowed bytes: digits
-// '0'-'9', the point and the letter themselves, and any byte where a sign
-// stands (the signs are looked up with the value). A byte is in its range
-// when byte - low, taken modulo 256 and with its top bit flipped, is not
-// above the biased width as a signed byte.
+// Two exponent shapes fill nearly every data record, field after field:
+//   SMC  "-1.2345E-1": a blank or sign, a digit, the point, four digits, E,
+//        a sign and one digit;
+//   CDMG "-.3497E-01", "0.1072E+00": a blank, sign or 0, the point, four
+//        digits, E, a sign and two digits.
+// (A 0 where a sign may stand reads as no sign at all: a leading zero
+// before the mantissa or the exponent's digits changes nothing.)
+enum class Shape { smc, cdmg };
+
+// A shape is checked per column as a range of allowed bytes: digits '0'-'9',
+// the point and the letter themselves, and any byte where a sign stands (the
+// signs are looked up with the value). A byte is in its range when byte -
+// low, taken modulo 256 and with its top bit flipped, is not above the
+// biased width as a signed byte.
 struct ColumnRanges {
   std::array<std::uint8_t, 80> biased_low{};
   std::array<std::uint8_t, 80> biased_width{};
 };
-constexpr ColumnRanges make_exponent_ranges() {
+constexpr ColumnRanges make_ranges(Shape shape) {
   ColumnRanges r;
+  const std::size_t point = shape == Shape::smc ? 2 : 1;
+  const std::size_t letter = shape == Shape::smc ? 7 : 6;
   for (std::size_t column = 0; column < 80; ++column) {
-    std::uint8_t low = 0;
-    std::uint8_t width = 0xFF;
-    switch (column % kFieldWidth) {
-    case 2:
-      low = '.';
+    const std::size_t k = column % kFieldWidth;
+    std::uint8_t low = '0';
+    std::uint8_t width = 9;
+    if (k == point || k == letter) {
+      low = k == point ? '.' : 'E';
       width = 0;
-      break;
-    case 7:
-      low = 'E';
-      width = 0;
-      break;
-    case 0:
-    case 8:
-      break;
-    default:
-      low = '0';
-      width = 9;
-      break;
+    } else if (k == 0 || k == letter + 1) {
+      low = 0;
+      width = 0xFF;
     }
     r.biased_low[column] = static_cast<std::uint8_t>(low + 0x80);
     r.biased_width[column] = static_cast<std::uint8_t>(width ^ 0x80);
   }
   return r;
 }
-alignas(16) constexpr ColumnRanges kExponentRanges = make_exponent_ranges();
+alignas(16) constexpr ColumnRanges kSmcRanges = make_ranges(Shape::smc);
+alignas(16) constexpr ColumnRanges kCdmgRanges = make_ranges(Shape::cdmg);
 
-bool in_ranges(const char *text, std::size_t column) {
-  const auto byte = static_cast<std::uint8_t>(text[column]);
-  const auto shifted = static_cast<std::int8_t>(
-      static_cast<std::uint8_t>(byte - kExponentRanges.biased_low[column]));
-  return shifted <= static_cast<std::int8_t>(kExponentRanges.biased_width[column]);
+constexpr const ColumnRanges &ranges_of(Shape shape) {
+  return shape == Shape::smc ? kSmcRanges : kCdmgRanges;
 }
 
-bool record_has_exponent_shape(const char *record80) {
+bool columns_in_ranges(const ColumnRanges &r, const char *text, std::size_t columns) {
+  for (std::size_t column = 0; column < columns; ++column) {
+    const auto byte = static_cast<std::uint8_t>(text[column]);
+    const auto shifted =
+        static_cast<std::int8_t>(static_cast<std::uint8_t>(byte - r.biased_low[column]));
+    if (shifted > static_cast<std::int8_t>(r.biased_width[column])) return false;
+  }
+  return true;
+}
+
+bool record_has_shape(const ColumnRanges &r, const char *record80) {
 #if CDMG_HAVE_SSE2
   // Five blocks of 16 columns; any byte out of its range marks the record.
   __m128i outside = _mm_setzero_si128();
   for (std::size_t block = 0; block < 80; block += 16) {
     const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i *>(record80 + block));
-    const __m128i low = _mm_load_si128(
-        reinterpret_cast<const __m128i *>(kExponentRanges.biased_low.data() + block));
-    const __m128i width = _mm_load_si128(
-        reinterpret_cast<const __m128i *>(kExponentRanges.biased_width.data() + block));
+    const __m128i low =
+        _mm_load_si128(reinterpret_cast<const __m128i *>(r.biased_low.data() + block));
+    const __m128i width =
+        _mm_load_si128(reinterpret_cast<const __m128i *>(r.biased_width.data() + block));
     outside = _mm_or_si128(outside, _mm_cmpgt_epi8(_mm_sub_epi8(text, low), width));
   }
   return _mm_movemask_epi8(outside) == 0;
 #else
-  for (std::size_t column = 0; column < 80; ++column) {
-    if (!in_ranges(record80, column)) return false;
-  }
-  return true;
+  return columns_in_ranges(r, record80, 80);
 #endif
 }
 
-bool field_has_exponent_shape(const char *field) {
-  for (std::size_t column = 0; column < kFieldWidth; ++column) {
-    if (!in_ranges(field, column)) return false;
-  }
-  return true;
-}
-
-// A field m x 10^s of the exponent shape (m below 10^5, s from -13 to 5)
-// is read as (m x 10^5) / 10^(5-s): both operands are exact doubles (10^k
-// is exact up to k = 22), so the one rounding of the division gives the
-// nearest double, as the full rule does. The divisor carries the sign;
-// adding +0 then turns the -0 of a zero field into the +0 it reads as.
+// A field m x 10^s of either shape is read as (m x 10^a) / 10^b with
+// a - b = s: m x 10^a is an exact double (below 2^53), and so is 10^b
+// (10^k is exact up to k = 22), so the one rounding of the division gives
+// the nearest double, as the full rule does. SMC fields have five mantissa
+// digits and a = 5 (s from -13 to 5, b = 5 - s); CDMG fields four and
+// a = 8 (b = 8 - s, s from -14 to 8 within reach; the rest of the two-digit
+// exponents go to the general reading). The divisor carries the mantissa's
+// sign; adding +0 then turns the -0 of a zero field into the +0 it reads as.
 //
-// The divisor is found at sign offset + exponent-sign offset + the
-// exponent digit's byte; a sign column holding anything but a blank or a
-// sign adds kBadSign, which the caller checks.
-constexpr unsigned kMinusOffset = 64;
-constexpr unsigned kNegativeExponentOffset = 128;
-constexpr unsigned kBadSign = 1; // no offset is odd
-constexpr std::array<std::uint8_t, 256> make_sign_offsets(unsigned minus_offset) {
-  std::array<std::uint8_t, 256> offsets{};
+// The divisor's index is the sum of the two sign columns' offsets and the
+// exponent's digit bytes; a sign column with anything but a blank, a sign
+// or 0 adds kBadSign, which leaves the index in range once masked.
+constexpr unsigned kBadSign = 1024;
+constexpr unsigned kIndexMask = kBadSign - 1;
+
+template <Shape shape> struct ShapeRules;
+template <> struct ShapeRules<Shape::smc> {
+  static constexpr unsigned kNegativeExponent = 10; // index: digit + 10 x exponent sign
+  static constexpr unsigned kMinus = 20;            // + 20 x mantissa sign
+  static constexpr double kScale = 1e5;             // 10^a
+  static constexpr int kScaleDigits = 5;            // a
+};
+template <> struct ShapeRules<Shape::cdmg> {
+  static constexpr unsigned kNegativeExponent = 100;
+  static constexpr unsigned kMinus = 200;
+  static constexpr double kScale = 1e8;
+  static constexpr int kScaleDigits = 8;
+};
+
+constexpr std::array<std::uint16_t, 256> make_sign_offsets(unsigned minus_offset) {
+  std::array<std::uint16_t, 256> offsets{};
   for (auto &v : offsets) v = kBadSign;
   offsets[' '] = 0; // blanks are skipped, so a blank there is no sign at all
   offsets['+'] = 0;
-  offsets['-'] = static_cast<std::uint8_t>(minus_offset);
+  offsets['0'] = 0;
+  offsets['-'] = static_cast<std::uint16_t>(minus_offset);
   return offsets;
 }
-constexpr std::array<std::uint8_t, 256> kMantissaSignOffset = make_sign_offsets(kMinusOffset);
-constexpr std::array<std::uint8_t, 256> kExponentSignOffset =
-    make_sign_offsets(kNegativeExponentOffset);
+template <Shape shape>
+constexpr std::array<std::uint16_t, 256>
+    kMantissaSignOffset = make_sign_offsets(ShapeRules<shape>::kMinus);
+template <Shape shape>
+constexpr std::array<std::uint16_t, 256>
+    kExponentSignOffset = make_sign_offsets(ShapeRules<shape>::kNegativeExponent);
 
-constexpr double kMantissaScale = 1e5;
-constexpr std::array<double, 256> make_signed_divisors() {
-  std::array<double, 256> divisors{};
+// The exponent's digit bytes as they stand add their '0's to the index.
+template <Shape shape>
+constexpr unsigned kDigitBytes = shape == Shape::smc ? unsigned{'0'} : unsigned{'0'} * 11;
+
+template <Shape shape> constexpr auto make_signed_divisors() {
+  using Rules = ShapeRules<shape>;
+  std::array<double, kIndexMask + 1> divisors{};
+  for (auto &v : divisors) v = std::numeric_limits<double>::quiet_NaN(); // never indexed
   for (unsigned minus = 0; minus < 2; ++minus) {
-    for (unsigned negative_exponent = 0; negative_exponent < 2; ++negative_exponent) {
-      for (unsigned digit = 0; digit < 10; ++digit) {
-        const unsigned power = negative_exponent ? 9 + digit : 9 - digit; // 5 - s
-        double divisor = 1;
-        for (unsigned k = 0; k < power; ++k) divisor *= 10;
-        divisors[minus * kMinusOffset + negative_exponent * kNegativeExponentOffset + '0' + digit] =
-            minus ? -divisor : divisor;
+    for (unsigned negative = 0; negative < 2; ++negative) {
+      for (unsigned exponent = 0; exponent < Rules::kNegativeExponent; ++exponent) {
+        // Four digits follow the point in both shapes.
+        const int s = (negative ? -static_cast<int>(exponent) : static_cast<int>(exponent)) - 4;
+        const int b = Rules::kScaleDigits - s;
+        double divisor = std::numeric_limits<double>::quiet_NaN(); // out of reach
+        if (b >= 0 && b <= 22) {
+          divisor = 1;
+          for (int k = 0; k < b; ++k) divisor *= 10;
+        }
+        divisors[minus * Rules::kMinus + negative * Rules::kNegativeExponent + exponent +
+                 kDigitBytes<shape>] = minus ? -divisor : divisor;
       }
     }
   }
   return divisors;
 }
-constexpr std::array<double, 256> kSignedDivisors = make_signed_divisors();
+template <Shape shape> constexpr auto kSignedDivisors = make_signed_divisors<shape>();
 
-// The signed divisor of a field of the exponent shape; `signs` collects
-// kBadSign when a sign column holds something else.
-CDMG_ALWAYS_INLINE double exponent_field_divisor(const char *field, unsigned &signs) {
-  const unsigned sign = kMantissaSignOffset[static_cast<std::uint8_t>(field[0])];
-  const unsigned exponent_sign = kExponentSignOffset[static_cast<std::uint8_t>(field[8])];
+// The signed divisor of a field of the shape (NaN when its exponent is out
+// of reach); `signs` collects kBadSign when a sign column holds something
+// else.
+template <Shape shape> CDMG_ALWAYS_INLINE double field_divisor(const char *field, unsigned &signs) {
+  constexpr std::size_t kExponentSign = shape == Shape::smc ? 8 : 7;
+  const unsigned sign = kMantissaSignOffset<shape>[static_cast<std::uint8_t>(field[0])];
+  const unsigned exponent_sign =
+      kExponentSignOffset<shape>[static_cast<std::uint8_t>(field[kExponentSign])];
   signs |= sign | exponent_sign;
-  // At most 64 + 128 + '9' with good signs, 1 + 1 + 255 with bad ones.
-  return kSignedDivisors[(sign + exponent_sign + static_cast<std::uint8_t>(field[9])) & 0xFF];
+  // Digits by the ranges, as their bytes: the table allows for the '0's.
+  unsigned exponent = static_cast<std::uint8_t>(field[9]);
+  if constexpr (shape == Shape::cdmg) exponent += static_cast<std::uint8_t>(field[8]) * 10u;
+  return kSignedDivisors<shape>[(sign + exponent_sign + exponent) & kIndexMask];
 }
 
-// The value of one field of the exponent shape.
-float exponent_field_value(const char *field, unsigned &signs) {
-  static_assert(std::endian::native == std::endian::little);
-  std::uint64_t head; // columns 1 to 8, column 1 in the lowest byte
-  std::memcpy(&head, field, sizeof head);
-  // Columns 4 to 7 at once: digit pairs, then the two pairs.
-  std::uint64_t four = ((head >> 24) & 0xFFFF'FFFF) - 0x3030'3030;
-  four = (four * 10 + (four >> 8)) & 0x00FF'00FF;
-  four = (four * 100 + (four >> 16)) & 0xFFFF;
-  const std::uint64_t mantissa = (((head >> 8) & 0xFF) - '0') * 10000 + four;
-  const double divisor = exponent_field_divisor(field, signs);
-  return static_cast<float>(static_cast<double>(mantissa) * kMantissaScale / divisor + 0.0);
+// Columns 1 to 8 of a field as 16-bit lanes, weighted so that their sum is
+// the mantissa plus '0' times the sum of the weights: the sign, point and
+// letter columns weigh 0.
+template <Shape shape> struct MantissaWeights;
+template <> struct MantissaWeights<Shape::smc> {
+  static constexpr std::int16_t kColumn[8] = {0, 10000, 0, 1000, 100, 10, 1, 0};
+  static constexpr int kZeros = '0' * 11111;
+};
+template <> struct MantissaWeights<Shape::cdmg> {
+  static constexpr std::int16_t kColumn[8] = {0, 0, 1000, 100, 10, 1, 0, 0};
+  static constexpr int kZeros = '0' * 1111;
+};
+
+// The value of one field of the shape; false (for the general reading)
+// when a sign column holds something else or the exponent is out of reach.
+template <Shape shape> bool field_value(const char *field, float &value) {
+  using Weights = MantissaWeights<shape>;
+  int mantissa = -Weights::kZeros;
+  for (int k = 0; k < 8; ++k) {
+    mantissa += Weights::kColumn[k] * static_cast<std::uint8_t>(field[k]);
+  }
+  unsigned signs = 0;
+  const double divisor = field_divisor<shape>(field, signs);
+  if ((signs & kBadSign) != 0 || divisor != divisor) return false;
+  value =
+      static_cast<float>(static_cast<double>(mantissa) * ShapeRules<shape>::kScale / divisor + 0.0);
+  return true;
 }
 
 #if CDMG_HAVE_SSE2
-// Four fields of the exponent shape from `fields` on, into values[0..3].
-CDMG_ALWAYS_INLINE unsigned exponent_fields_value4(const char *fields, float *values) {
-  unsigned signs = 0;
-  // Columns 1 to 8 of each field as 16-bit lanes, weighted so that the
-  // sums are the mantissas, each plus '0' times 11111: the weights of the
-  // sign, point and letter columns are 0.
-  const __m128i weights = _mm_setr_epi16(0, 10000, 0, 1000, 100, 10, 1, 0);
+// Four fields of the shape from `fields` on, into values[0..3]; false as
+// for field_value, with some values written.
+template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields, float *values) {
+  using Weights = MantissaWeights<shape>;
+  const __m128i weights = _mm_loadu_si128(reinterpret_cast<const __m128i *>(Weights::kColumn));
   const __m128i zero = _mm_setzero_si128();
   const auto columns = [fields](int field) {
     return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(fields + field * kFieldWidth));
@@ -302,12 +348,13 @@ CDMG_ALWAYS_INLINE unsigned exponent_fields_value4(const char *fields, float *va
   const __m128i s01 = _mm_add_epi32(_mm_unpacklo_epi32(p0, p1), _mm_unpackhi_epi32(p0, p1));
   const __m128i s23 = _mm_add_epi32(_mm_unpacklo_epi32(p2, p3), _mm_unpackhi_epi32(p2, p3));
   const __m128i sums = _mm_add_epi32(_mm_unpacklo_epi64(s01, s23), _mm_unpackhi_epi64(s01, s23));
-  const __m128i mantissas = _mm_sub_epi32(sums, _mm_set1_epi32('0' * 11111));
-  const __m128d scale = _mm_set1_pd(kMantissaScale);
-  const __m128d divisors01 = _mm_set_pd(exponent_field_divisor(fields + kFieldWidth, signs),
-                                        exponent_field_divisor(fields, signs));
-  const __m128d divisors23 = _mm_set_pd(exponent_field_divisor(fields + 3 * kFieldWidth, signs),
-                                        exponent_field_divisor(fields + 2 * kFieldWidth, signs));
+  const __m128i mantissas = _mm_sub_epi32(sums, _mm_set1_epi32(Weights::kZeros));
+  unsigned signs = 0;
+  const __m128d divisors01 = _mm_set_pd(field_divisor<shape>(fields + kFieldWidth, signs),
+                                        field_divisor<shape>(fields, signs));
+  const __m128d divisors23 = _mm_set_pd(field_divisor<shape>(fields + 3 * kFieldWidth, signs),
+                                        field_divisor<shape>(fields + 2 * kFieldWidth, signs));
+  const __m128d scale = _mm_set1_pd(ShapeRules<shape>::kScale);
   const __m128d plus_zero = _mm_setzero_pd();
   const __m128d wide01 =
       _mm_add_pd(_mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(mantissas), scale), divisors01), plus_zero);
@@ -316,32 +363,49 @@ CDMG_ALWAYS_INLINE unsigned exponent_fields_value4(const char *fields, float *va
                  divisors23),
       plus_zero);
   _mm_storeu_ps(values, _mm_movelh_ps(_mm_cvtpd_ps(wide01), _mm_cvtpd_ps(wide23)));
-  return signs;
+  if constexpr (shape == Shape::cdmg) {
+    // A divisor out of reach is NaN, and so is its quotient.
+    if (_mm_movemask_pd(
+            _mm_or_pd(_mm_cmpunord_pd(wide01, wide01), _mm_cmpunord_pd(wide23, wide23))) != 0) {
+      return false;
+    }
+  }
+  return (signs & kBadSign) == 0;
 }
 #endif
+
+template <Shape shape> bool record_values(const char *record80, float *values) {
+#if CDMG_HAVE_SSE2
+  return fields_value4<shape>(record80, values) &
+         fields_value4<shape>(record80 + 4 * kFieldWidth, values + 4);
+#else
+  bool taken = true;
+  for (int field = 0; field < 8; ++field) {
+    taken &= field_value<shape>(record80 + field * kFieldWidth, values[field]);
+  }
+  return taken;
+#endif
+}
 
 } // namespace
 
 bool read_full_record_fields(const char *record80, float *values) {
-  unsigned signs = 0;
-  if (record_has_exponent_shape(record80)) {
-#if CDMG_HAVE_SSE2
-    signs = exponent_fields_value4(record80, values) |
-            exponent_fields_value4(record80 + 4 * kFieldWidth, values + 4);
-#else
-    for (int field = 0; field < 8; ++field) {
-      values[field] = exponent_field_value(record80 + field * kFieldWidth, signs);
-    }
-#endif
-    if ((signs & kBadSign) == 0) return true;
+  if (record_has_shape(kSmcRanges, record80) && record_values<Shape::smc>(record80, values)) {
+    return true;
+  }
+  if (record_has_shape(kCdmgRanges, record80) && record_values<Shape::cdmg>(record80, values)) {
+    return true;
   }
   // Mixed shapes: field by field.
   for (int field = 0; field < 8; ++field) {
     const char *text = record80 + field * kFieldWidth;
-    if (field_has_exponent_shape(text)) {
-      signs = 0;
-      values[field] = exponent_field_value(text, signs);
-      if ((signs & kBadSign) == 0) continue;
+    if (columns_in_ranges(kSmcRanges, text, kFieldWidth) &&
+        field_value<Shape::smc>(text, values[field])) {
+      continue;
+    }
+    if (columns_in_ranges(kCdmgRanges, text, kFieldWidth) &&
+        field_value<Shape::cdmg>(text, values[field])) {
+      continue;
     }
     RealField plain;
     if (!read_plain_field(reinterpret_cast<const unsigned char *>(text), plain)) return false;

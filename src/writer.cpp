@@ -2,6 +2,7 @@
 
 #include "edit.h"
 #include "reader.h"
+#include "simd.h"
 #include "units.h"
 
 namespace cdmg {
@@ -20,12 +21,41 @@ void format_row(char *row, std::int32_t i, float dt, float x, float y, float z) 
   row[41] = '\n';
 }
 
+namespace {
+
+// Row k of a block of four, from the lanes k of its four columns.
+template <int k>
+void place_row(char *row, const FourEditings &time, const FourEditings &first_values,
+               const FourEditings &second_values, const FourEditings &third_values) {
+  place_f7_3<k>(row, time);
+  row[7] = ',';
+  place_f10_3<k>(row + 8, first_values);
+  row[18] = ',';
+  place_f10_3<k>(row + 19, second_values);
+  row[29] = ',';
+  place_f10_3<k>(row + 30, third_values);
+  row[40] = '\r';
+  row[41] = '\n';
+}
+
+} // namespace
+
 bool format_four_rows(char *rows, std::int32_t first, float dt, const float *x, const float *y,
                       const float *z) {
-  float t[4];
+  // The times as format_row takes them: the exact index, times dt, rounded once.
+  alignas(16) float t[4];
+#if CDMG_HAVE_SSE2
+  const __m128i index = _mm_add_epi32(_mm_set1_epi32(first - 1), _mm_setr_epi32(0, 1, 2, 3));
+  const __m128d step = _mm_set1_pd(static_cast<double>(dt));
+  const __m128 low = _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtepi32_pd(index), step));
+  const __m128 high =
+      _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(index, index)), step));
+  _mm_store_ps(t, _mm_movelh_ps(low, high));
+#else
   for (int k = 0; k < 4; ++k) {
     t[k] = static_cast<float>(static_cast<double>(first - 1 + k) * static_cast<double>(dt));
   }
+#endif
   FourEditings time;
   FourEditings first_values;
   FourEditings second_values;
@@ -34,20 +64,37 @@ bool format_four_rows(char *rows, std::int32_t first, float dt, const float *x, 
       !prepare_four_f3<10>(y, second_values) || !prepare_four_f3<10>(z, third_values)) {
     return false;
   }
-  for (int k = 0; k < 4; ++k) {
-    char *row = rows + k * kRowBytes;
-    place_f7_3(row, time, k);
-    row[7] = ',';
-    place_f10_3(row + 8, first_values, k);
-    row[18] = ',';
-    place_f10_3(row + 19, second_values, k);
-    row[29] = ',';
-    place_f10_3(row + 30, third_values, k);
-    row[40] = '\r';
-    row[41] = '\n';
-  }
+  place_row<0>(rows, time, first_values, second_values, third_values);
+  place_row<1>(rows + kRowBytes, time, first_values, second_values, third_values);
+  place_row<2>(rows + 2 * kRowBytes, time, first_values, second_values, third_values);
+  place_row<3>(rows + 3 * kRowBytes, time, first_values, second_values, third_values);
   return true;
 }
+
+namespace {
+
+constexpr std::size_t kBlockBytes = 4 * kRowBytes;
+
+// Writes rows from `i` on in blocks of four while whole blocks fit in the
+// buffer without a write, so that the writes fall where they would row by
+// row; returns the first row not written. A loop without calls, so that
+// its constants stay in registers.
+std::int32_t write_row_blocks(std::int32_t i, std::int32_t rows, float dt, const float *x,
+                              const float *y, const float *z) {
+  const auto room_blocks = static_cast<std::int32_t>(output_room(kFileUnit) / kBlockBytes);
+  const std::int32_t row_blocks = (rows - i + 1) / 4;
+  const std::int32_t blocks = room_blocks < row_blocks ? room_blocks : row_blocks;
+  if (blocks == 0) return i;
+  char *out = reserve_output(kFileUnit, static_cast<std::size_t>(blocks) * kBlockBytes);
+  for (std::int32_t block = 0; block < blocks; ++block, i += 4, out += kBlockBytes) {
+    if (!format_four_rows(out, i, dt, x + (i - 1), y + (i - 1), z + (i - 1))) break;
+    // Rows count once whole, for a signal handler's closing.
+    commit_output(kFileUnit, kBlockBytes);
+  }
+  return i;
+}
+
+} // namespace
 
 void write_table(std::string_view name80, std::int32_t nt, float dt, const float *x, const float *y,
                  const float *z) {
@@ -58,18 +105,11 @@ void write_table(std::string_view name80, std::int32_t nt, float dt, const float
     // report from any of them reads the same as from this one statement.
     Statement statement(kFileUnit, kRowFormat, Direction::writing);
     prepare_write(kFileUnit);
-    constexpr std::size_t kBlockBytes = 4 * kRowBytes;
     for (std::int32_t i = 1; i <= rows;) {
-      // Four rows at once where they fit without a write, so that the
-      // writes fall where they would row by row.
-      if (rows - i >= 3 && output_room(kFileUnit) >= kBlockBytes &&
-          format_four_rows(reserve_output(kFileUnit, kBlockBytes), i, dt, x + (i - 1), y + (i - 1),
-                           z + (i - 1))) {
-        // Rows count once whole, for a signal handler's closing.
-        commit_output(kFileUnit, kBlockBytes);
-        i += 4;
-        continue;
-      }
+      i = write_row_blocks(i, rows, dt, x, y, z);
+      if (i > rows) break;
+      // A row the blocks left: the last few, one that needs the general
+      // editing, or one that fills the buffer.
       format_row(reserve_output(kFileUnit, kRowBytes), i, dt, x[i - 1], y[i - 1], z[i - 1]);
       commit_output(kFileUnit, kRowBytes);
       ++i;

@@ -29,6 +29,13 @@ void report(std::uint32_t bits, int width, const char *how, const std::string &e
   }
 }
 
+template <int width, int k> void place(char *out, const cdmg::FourEditings &editings) {
+  if constexpr (width == 7)
+    cdmg::place_f7_3<k>(out, editings);
+  else
+    cdmg::place_f10_3<k>(out, editings);
+}
+
 // The four-at-once editing of the four patterns from `lane0` on, where it
 // takes them, against the texts expected for each.
 template <int width>
@@ -45,14 +52,14 @@ void check_four(const std::uint32_t *bits, const float *values, const std::strin
     if (!general) report(bits[0], width, "declined by four-at-once", expected[0], "");
     return;
   }
+  char actual[4][12];
+  place<width, 0>(actual[0], editings);
+  place<width, 1>(actual[1], editings);
+  place<width, 2>(actual[2], editings);
+  place<width, 3>(actual[3], editings);
   for (int k = 0; k < 4; ++k) {
-    char actual[12];
-    if (width == 7)
-      cdmg::place_f7_3(actual, editings, k);
-    else
-      cdmg::place_f10_3(actual, editings, k);
-    if (expected[k] != std::string(actual, static_cast<std::size_t>(width))) {
-      report(bits[k], width, "four at once", expected[k], actual);
+    if (expected[k] != std::string(actual[k], static_cast<std::size_t>(width))) {
+      report(bits[k], width, "four at once", expected[k], actual[k]);
     }
   }
 }

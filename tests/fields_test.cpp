@@ -208,6 +208,11 @@ TEST(FullRecordFields, CommonShapesAndTheirNeighbours) {
       {"+0.0000E+0-0.0000E-0 9.9999E+9-9.9999E-9 0.0001E-9 1.0000E 3 0.0000E+0 0.0000E+0", true},
       {"     -.787      .123    12.345   -99.999     1.000     0.000     3.142    -2.718", true},
       {" -0.123456  0.000001     12345    -12345 3.8688E-1     1.000-1.9160E+0        1.", true},
+      {"0.0000E+00-.3298E-03-.1033E-03-.1662E-02 .3595E+12+.1597E-100.5082E-01-.8508E 00", true},
+      // Exponents beyond what the one pass reaches, and a zero exponent
+      // sign: the general reading takes them.
+      {"0.1072E+130.3683E-11-.5286E+990.5533E-990.6495E0000.6520E+000.7759E+000.5596E+00", true},
+      {"1.2345E+00 1.2345E+0 .3683E-11-.5286E+990.5533E-990.6495E0000.6520E+000.7759E+00", true},
       // A comma, a blank inside a number, a letter other than E, a second
       // point, a bad character: left to the rule, which decides.
       {" 3.8688E-1,1.9160E+0 2.1234E+1-5.5500E-2 1.0000E+0-2.2222E+2 4.4444E-3-7.7777E+1", false},
@@ -240,6 +245,40 @@ TEST(FullRecordFields, MutatedRecordsAgreeWithTheRule) {
   // Both ways are exercised: many records are taken, many are not.
   EXPECT_GT(taken, 10000);
   EXPECT_LT(taken, 90000);
+}
+
+} // namespace
+
+namespace {
+
+// Every mantissa of both exponent shapes at every exponent the one pass
+// reaches, and one beyond at each end: the same values as the rule.
+TEST(FullRecordFields, EveryMantissaAtEveryReachableExponent) {
+  char record[80];
+  for (int exponent = -10; exponent <= 10; ++exponent) {
+    for (int first = 0; first < 100000; first += 8) {
+      for (int k = 0; k < 8; ++k) {
+        const int m = first + k;
+        char field[24];
+        std::snprintf(field, sizeof field, "%c%d.%04dE%c%d", m % 3 == 0 ? '-' : ' ', m / 10000,
+                      m % 10000, exponent < 0 ? '-' : '+', std::abs(exponent) % 10);
+        std::memcpy(record + 10 * k, field, 10);
+      }
+      ASSERT_EQ(shapes::disagreement(std::string(record, 80)), "") << "exponent " << exponent;
+    }
+  }
+  for (int exponent = -12; exponent <= 14; ++exponent) {
+    for (int first = 0; first < 10000; first += 8) {
+      for (int k = 0; k < 8; ++k) {
+        const int m = first + k;
+        char field[24];
+        std::snprintf(field, sizeof field, "%c.%04dE%c%02d", m % 3 == 0 ? '-' : '0', m,
+                      exponent < 0 ? '-' : '+', std::abs(exponent));
+        std::memcpy(record + 10 * k, field, 10);
+      }
+      ASSERT_EQ(shapes::disagreement(std::string(record, 80)), "") << "exponent " << exponent;
+    }
+  }
 }
 
 } // namespace

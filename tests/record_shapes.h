@@ -27,12 +27,19 @@ private:
   std::uint64_t state_;
 };
 
-// One ten-column field of a common shape: the SMC exponent form, fixed
-// point with three or six decimals, or implied decimals.
+// One ten-column field of a common shape: the SMC and CDMG exponent forms,
+// fixed point with three or six decimals, or implied decimals.
 inline std::string common_field(Draw &draw) {
   char text[32];
   const char sign = draw.next(2) ? '-' : ' ';
-  switch (draw.next(4)) {
+  switch (draw.next(5)) {
+  case 4: {
+    // "0.1072E+00", "-.3497E-01": Fortran's E10.4, two exponent digits.
+    const char lead = sign == '-' ? '-' : "0 +"[draw.next(3)];
+    std::snprintf(text, sizeof text, "%c.%04u%c%c%02u", lead, draw.next(10000),
+                  "EEEEEEEedDX"[draw.next(11)], "+-+- 0"[draw.next(6)], draw.next(30));
+    break;
+  }
   case 0: {
     const char exponent_sign = "+- "[draw.next(3)];
     std::snprintf(text, sizeof text, "%c%u.%04u%c%c%u", sign, draw.next(10), draw.next(10000),
