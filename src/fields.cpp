@@ -138,6 +138,11 @@ bool read_plain_field(const unsigned char *field, RealField &result) {
   return true;
 }
 
+// The k-th ten-column field from `text` on.
+const char *field_at(const char *text, int k) {
+  return text + static_cast<std::ptrdiff_t>(k) * kFieldWidth;
+}
+
 // Two exponent shapes fill nearly every data record, field after field:
 //   SMC  "-1.2345E-1": a blank or sign, a digit, the point, four digits, E,
 //        a sign and one digit;
@@ -178,10 +183,6 @@ constexpr ColumnRanges make_ranges(Shape shape) {
 }
 alignas(16) constexpr ColumnRanges kSmcRanges = make_ranges(Shape::smc);
 alignas(16) constexpr ColumnRanges kCdmgRanges = make_ranges(Shape::cdmg);
-
-constexpr const ColumnRanges &ranges_of(Shape shape) {
-  return shape == Shape::smc ? kSmcRanges : kCdmgRanges;
-}
 
 bool columns_in_ranges(const ColumnRanges &r, const char *text, std::size_t columns) {
   for (std::size_t column = 0; column < columns; ++column) {
@@ -249,16 +250,11 @@ constexpr std::array<std::uint16_t, 256> make_sign_offsets(unsigned minus_offset
   offsets['-'] = static_cast<std::uint16_t>(minus_offset);
   return offsets;
 }
-template <Shape shape>
-constexpr std::array<std::uint16_t, 256>
-    kMantissaSignOffset = make_sign_offsets(ShapeRules<shape>::kMinus);
-template <Shape shape>
-constexpr std::array<std::uint16_t, 256>
-    kExponentSignOffset = make_sign_offsets(ShapeRules<shape>::kNegativeExponent);
 
 // The exponent's digit bytes as they stand add their '0's to the index.
-template <Shape shape>
-constexpr unsigned kDigitBytes = shape == Shape::smc ? unsigned{'0'} : unsigned{'0'} * 11;
+constexpr unsigned digit_bytes(Shape shape) {
+  return shape == Shape::smc ? unsigned{'0'} : unsigned{'0'} * 11;
+}
 
 template <Shape shape> constexpr auto make_signed_divisors() {
   using Rules = ShapeRules<shape>;
@@ -276,27 +272,35 @@ template <Shape shape> constexpr auto make_signed_divisors() {
           for (int k = 0; k < b; ++k) divisor *= 10;
         }
         divisors[minus * Rules::kMinus + negative * Rules::kNegativeExponent + exponent +
-                 kDigitBytes<shape>] = minus ? -divisor : divisor;
+                 digit_bytes(shape)] = minus ? -divisor : divisor;
       }
     }
   }
   return divisors;
 }
-template <Shape shape> constexpr auto kSignedDivisors = make_signed_divisors<shape>();
+template <Shape shape> struct ShapeTables {
+  static constexpr std::array<std::uint16_t, 256> kMantissaSign =
+      make_sign_offsets(ShapeRules<shape>::kMinus);
+  static constexpr std::array<std::uint16_t, 256> kExponentSign =
+      make_sign_offsets(ShapeRules<shape>::kNegativeExponent);
+  static constexpr std::array<double, kIndexMask + 1> kSignedDivisors =
+      make_signed_divisors<shape>();
+};
 
 // The signed divisor of a field of the shape (NaN when its exponent is out
 // of reach); `signs` collects kBadSign when a sign column holds something
 // else.
 template <Shape shape> CDMG_ALWAYS_INLINE double field_divisor(const char *field, unsigned &signs) {
   constexpr std::size_t kExponentSign = shape == Shape::smc ? 8 : 7;
-  const unsigned sign = kMantissaSignOffset<shape>[static_cast<std::uint8_t>(field[0])];
+  using Tables = ShapeTables<shape>;
+  const unsigned sign = Tables::kMantissaSign[static_cast<std::uint8_t>(field[0])];
   const unsigned exponent_sign =
-      kExponentSignOffset<shape>[static_cast<std::uint8_t>(field[kExponentSign])];
+      Tables::kExponentSign[static_cast<std::uint8_t>(field[kExponentSign])];
   signs |= sign | exponent_sign;
   // Digits by the ranges, as their bytes: the table allows for the '0's.
   unsigned exponent = static_cast<std::uint8_t>(field[9]);
   if constexpr (shape == Shape::cdmg) exponent += static_cast<std::uint8_t>(field[8]) * 10u;
-  return kSignedDivisors<shape>[(sign + exponent_sign + exponent) & kIndexMask];
+  return Tables::kSignedDivisors[(sign + exponent_sign + exponent) & kIndexMask];
 }
 
 // Columns 1 to 8 of a field as 16-bit lanes, weighted so that their sum is
@@ -336,7 +340,7 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
   const __m128i weights = _mm_loadu_si128(reinterpret_cast<const __m128i *>(Weights::kColumn));
   const __m128i zero = _mm_setzero_si128();
   const auto columns = [fields](int field) {
-    return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(fields + field * kFieldWidth));
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(field_at(fields, field)));
   };
   const __m128i fields01 = _mm_unpacklo_epi64(columns(0), columns(1));
   const __m128i fields23 = _mm_unpacklo_epi64(columns(2), columns(3));
@@ -350,10 +354,10 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
   const __m128i sums = _mm_add_epi32(_mm_unpacklo_epi64(s01, s23), _mm_unpackhi_epi64(s01, s23));
   const __m128i mantissas = _mm_sub_epi32(sums, _mm_set1_epi32(Weights::kZeros));
   unsigned signs = 0;
-  const __m128d divisors01 = _mm_set_pd(field_divisor<shape>(fields + kFieldWidth, signs),
+  const __m128d divisors01 = _mm_set_pd(field_divisor<shape>(field_at(fields, 1), signs),
                                         field_divisor<shape>(fields, signs));
-  const __m128d divisors23 = _mm_set_pd(field_divisor<shape>(fields + 3 * kFieldWidth, signs),
-                                        field_divisor<shape>(fields + 2 * kFieldWidth, signs));
+  const __m128d divisors23 = _mm_set_pd(field_divisor<shape>(field_at(fields, 3), signs),
+                                        field_divisor<shape>(field_at(fields, 2), signs));
   const __m128d scale = _mm_set1_pd(ShapeRules<shape>::kScale);
   const __m128d plus_zero = _mm_setzero_pd();
   const __m128d wide01 =
@@ -376,14 +380,13 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
 
 template <Shape shape> bool record_values(const char *record80, float *values) {
 #if CDMG_HAVE_SSE2
-  return fields_value4<shape>(record80, values) &
-         fields_value4<shape>(record80 + 4 * kFieldWidth, values + 4);
+  return fields_value4<shape>(record80, values) &&
+         fields_value4<shape>(field_at(record80, 4), values + 4);
 #else
-  bool taken = true;
   for (int field = 0; field < 8; ++field) {
-    taken &= field_value<shape>(record80 + field * kFieldWidth, values[field]);
+    if (!field_value<shape>(field_at(record80, field), values[field])) return false;
   }
-  return taken;
+  return true;
 #endif
 }
 
@@ -398,7 +401,7 @@ bool read_full_record_fields(const char *record80, float *values) {
   }
   // Mixed shapes: field by field.
   for (int field = 0; field < 8; ++field) {
-    const char *text = record80 + field * kFieldWidth;
+    const char *text = field_at(record80, field);
     if (columns_in_ranges(kSmcRanges, text, kFieldWidth) &&
         field_value<Shape::smc>(text, values[field])) {
       continue;

@@ -154,12 +154,16 @@ void reset_floating_point() {
 void populate_pages(void *start, std::size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
   // Whole pages inside the range only: madvise wants a page-aligned start.
-  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto from = (reinterpret_cast<std::uintptr_t>(start) + page - 1) / page * page;
-  const auto to = (reinterpret_cast<std::uintptr_t>(start) + bytes) / page * page;
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t past_page = reinterpret_cast<std::uintptr_t>(start) % page;
+  const std::size_t skipped = past_page == 0 ? 0 : page - past_page;
+  if (bytes <= skipped) return;
+  const std::size_t whole_pages = (bytes - skipped) / page * page;
   // Older kernels refuse the advice; the pages then come one fault at a time.
-  if (to > from)
-    static_cast<void>(madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE));
+  if (whole_pages > 0) {
+    static_cast<void>(
+        madvise(static_cast<char *>(start) + skipped, whole_pages, MADV_POPULATE_WRITE));
+  }
 #else
   static_cast<void>(start);
   static_cast<void>(bytes);
