@@ -29,6 +29,7 @@ constexpr edit_detail::DecimalsTable make_decimals() {
     t.text[k][1] = static_cast<char>('0' + k / 100);
     t.text[k][2] = static_cast<char>('0' + k / 10 % 10);
     t.text[k][3] = static_cast<char>('0' + k % 10);
+    t.text[k][4] = ',';
   }
   return t;
 }

@@ -30,9 +30,10 @@ struct WholeColumnsTable {
   char text[2000][8]; // [negative * 1000 + whole]
 };
 extern const WholeColumnsTable kWholeColumns;
-// ".ddd" for every three-decimal fraction.
+// ".ddd" for every three-decimal fraction, then the comma that follows a
+// table field that is not the last of its row, padded to eight bytes.
 struct DecimalsTable {
-  char text[1000][4];
+  char text[1000][8];
 };
 extern const DecimalsTable kPointAndDecimals;
 
@@ -81,21 +82,23 @@ CDMG_ALWAYS_INLINE bool prepare_four_f3(const float *values, FourEditings &editi
   const __m128d high = _mm_cvtps_pd(_mm_movehl_ps(narrow, narrow));
   const __m128d magnitude_mask = _mm_castsi128_pd(_mm_set_epi32(0x7FFFFFFF, -1, 0x7FFFFFFF, -1));
   const __m128d thousand = _mm_set1_pd(1000.0);
-  __m128d scaled_low = _mm_mul_pd(_mm_and_pd(low, magnitude_mask), thousand);
-  __m128d scaled_high = _mm_mul_pd(_mm_and_pd(high, magnitude_mask), thousand);
+  const __m128d scaled_low = _mm_mul_pd(_mm_and_pd(low, magnitude_mask), thousand);
+  const __m128d scaled_high = _mm_mul_pd(_mm_and_pd(high, magnitude_mask), thousand);
   // As in thousandths_below_million; "not below" also catches NaNs.
   const __m128d limit = _mm_set1_pd(999999.5);
   if (_mm_movemask_pd(
           _mm_or_pd(_mm_cmpnlt_pd(scaled_low, limit), _mm_cmpnlt_pd(scaled_high, limit))) != 0) {
     return false;
   }
-  const __m128d two52 = _mm_set1_pd(4503599627370496.0);
-  scaled_low = _mm_sub_pd(_mm_add_pd(scaled_low, two52), two52);
-  scaled_high = _mm_sub_pd(_mm_add_pd(scaled_high, two52), two52);
+  // Rounded to the nearest integer, ties to even, by the conversion itself
+  // (the rounding the run keeps, as thousandths_below_million assumes).
   const __m128i thousandths =
-      _mm_unpacklo_epi64(_mm_cvttpd_epi32(scaled_low), _mm_cvttpd_epi32(scaled_high));
-  // n = 1000 w + r: (n + 0.5) / 1000 lies at least 0.0005 from any integer,
-  // far more than the error of multiplying by 0.001, so truncating it gives w.
+      _mm_unpacklo_epi64(_mm_cvtpd_epi32(scaled_low), _mm_cvtpd_epi32(scaled_high));
+  // The whole part w of n = 1000 w + r is trunc((t + 0.5) x 0.001) for the
+  // unrounded t: t + 0.5 lies in [1000 w, 1000 w + 1000), and never nearer
+  // its upper end than 2^-24 (t is 1000 times a float below 1000, and
+  // 1000 w + 999.5 is no such value), far more than the error of the
+  // product with 0.001.
   const __m128d half = _mm_set1_pd(0.5);
   const __m128d milli = _mm_set1_pd(0.001);
   const __m128i whole =
@@ -143,13 +146,15 @@ template <int k> const char *decimals_of(const FourEditings &editings) {
   return edit_detail::kPointAndDecimals.text[editings.decimals[k]];
 #endif
 }
-template <int k> void place_f10_3(char *out, const FourEditings &editings) {
+// With `comma`, the comma after the field comes with its decimals, and
+// three bytes after that are left for the next field to overwrite.
+template <int k, bool comma = false> void place_f10_3(char *out, const FourEditings &editings) {
   std::memcpy(out, whole_columns_of<k>(editings), 8);
-  std::memcpy(out + 6, decimals_of<k>(editings), 4);
+  std::memcpy(out + 6, decimals_of<k>(editings), comma ? 8 : 4);
 }
-template <int k> void place_f7_3(char *out, const FourEditings &editings) {
+template <int k, bool comma = false> void place_f7_3(char *out, const FourEditings &editings) {
   std::memcpy(out, whole_columns_of<k>(editings) + 3, 4);
-  std::memcpy(out + 3, decimals_of<k>(editings), 4);
+  std::memcpy(out + 3, decimals_of<k>(editings), comma ? 8 : 4);
 }
 
 inline void edit_f10_3(char *out, float value) {

@@ -27,12 +27,10 @@ namespace {
 template <int k>
 void place_row(char *row, const FourEditings &time, const FourEditings &first_values,
                const FourEditings &second_values, const FourEditings &third_values) {
-  place_f7_3<k>(row, time);
-  row[7] = ',';
-  place_f10_3<k>(row + 8, first_values);
-  row[18] = ',';
-  place_f10_3<k>(row + 19, second_values);
-  row[29] = ',';
+  // Each field in turn overwrites what the last left past its comma.
+  place_f7_3<k, true>(row, time);
+  place_f10_3<k, true>(row + 8, first_values);
+  place_f10_3<k, true>(row + 19, second_values);
   place_f10_3<k>(row + 30, third_values);
   row[40] = '\r';
   row[41] = '\n';
