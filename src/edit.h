@@ -77,9 +77,13 @@ struct FourEditings {
 template <int width>
 CDMG_ALWAYS_INLINE bool prepare_four_f3(const float *values, FourEditings &editings) {
 #if CDMG_HAVE_SSE2
+  // Written to spare the shuffle unit, which conversions and lane moves
+  // share: the doubles come straight from memory, the integers from bits.
   const __m128 narrow = _mm_loadu_ps(values);
-  const __m128d low = _mm_cvtps_pd(narrow);
-  const __m128d high = _mm_cvtps_pd(_mm_movehl_ps(narrow, narrow));
+  const __m128d low =
+      _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(values))));
+  const __m128d high = _mm_cvtps_pd(
+      _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(values + 2))));
   const __m128d magnitude_mask = _mm_castsi128_pd(_mm_set_epi32(0x7FFFFFFF, -1, 0x7FFFFFFF, -1));
   const __m128d thousand = _mm_set1_pd(1000.0);
   const __m128d scaled_low = _mm_mul_pd(_mm_and_pd(low, magnitude_mask), thousand);
@@ -90,20 +94,18 @@ CDMG_ALWAYS_INLINE bool prepare_four_f3(const float *values, FourEditings &editi
           _mm_or_pd(_mm_cmpnlt_pd(scaled_low, limit), _mm_cmpnlt_pd(scaled_high, limit))) != 0) {
     return false;
   }
-  // Rounded to the nearest integer, ties to even, by the conversion itself
-  // (the rounding the run keeps, as thousandths_below_million assumes).
-  const __m128i thousandths =
-      _mm_unpacklo_epi64(_mm_cvtpd_epi32(scaled_low), _mm_cvtpd_epi32(scaled_high));
-  // The whole part w of n = 1000 w + r is trunc((t + 0.5) x 0.001) for the
-  // unrounded t: t + 0.5 lies in [1000 w, 1000 w + 1000), and never nearer
-  // its upper end than 2^-24 (t is 1000 times a float below 1000, and
-  // 1000 w + 999.5 is no such value), far more than the error of the
-  // product with 0.001.
-  const __m128d half = _mm_set1_pd(0.5);
-  const __m128d milli = _mm_set1_pd(0.001);
-  const __m128i whole =
-      _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(scaled_low, half), milli)),
-                         _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(scaled_high, half), milli)));
+  // Below 2^31, t + 2^52 is t rounded to an integer, ties to even, and that
+  // integer is the low half of its bits.
+  const __m128d two52 = _mm_set1_pd(4503599627370496.0);
+  const __m128i thousandths = _mm_castps_si128(
+      _mm_shuffle_ps(_mm_castpd_ps(_mm_add_pd(scaled_low, two52)),
+                     _mm_castpd_ps(_mm_add_pd(scaled_high, two52)), _MM_SHUFFLE(2, 0, 2, 0)));
+  // n / 1000 rounded down is (n x 4294968) / 2^32 rounded down for n below
+  // 2^32 / 704 (4294968 x 1000 is 2^32 + 704): lanes 0 and 2, then 1 and 3.
+  const __m128i magic = _mm_set1_epi32(4294968);
+  const __m128i even = _mm_srli_epi64(_mm_mul_epu32(thousandths, magic), 32);
+  const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(thousandths, 32), magic);
+  const __m128i whole = _mm_or_si128(even, _mm_and_si128(odd, _mm_set_epi32(-1, 0, -1, 0)));
   // w x 1000 from 16-bit halves: w is below 1000, its upper half zero.
   const __m128i decimals = _mm_sub_epi32(thousandths, _mm_madd_epi16(whole, _mm_set1_epi32(1000)));
   // A value that rounds to zero loses its minus sign.
@@ -132,20 +134,35 @@ CDMG_ALWAYS_INLINE bool prepare_four_f3(const float *values, FourEditings &editi
 }
 
 // The texts of lane k, placed: one word extracted per index.
+#if CDMG_HAVE_SSE2
+// Lane k of four 32-bit lanes. On x86-64 by halves through a general
+// register, which spares the shuffle unit that conversions also need.
+template <int k> unsigned lane(__m128i lanes) {
+#if defined(__x86_64__) || defined(_M_X64)
+  const auto half = static_cast<std::uint64_t>(
+      _mm_cvtsi128_si64(k < 2 ? lanes : _mm_unpackhi_epi64(lanes, lanes)));
+  return static_cast<unsigned>(k % 2 == 0 ? half & 0xFFFF : half >> 32);
+#else
+  return static_cast<unsigned>(_mm_extract_epi16(lanes, 2 * k));
+#endif
+}
+#endif
+
 template <int k> const char *whole_columns_of(const FourEditings &editings) {
 #if CDMG_HAVE_SSE2
-  return edit_detail::kWholeColumns.text[_mm_extract_epi16(editings.whole_index, 2 * k)];
+  return edit_detail::kWholeColumns.text[lane<k>(editings.whole_index)];
 #else
   return edit_detail::kWholeColumns.text[editings.whole_index[k]];
 #endif
 }
 template <int k> const char *decimals_of(const FourEditings &editings) {
 #if CDMG_HAVE_SSE2
-  return edit_detail::kPointAndDecimals.text[_mm_extract_epi16(editings.decimals, 2 * k)];
+  return edit_detail::kPointAndDecimals.text[lane<k>(editings.decimals)];
 #else
   return edit_detail::kPointAndDecimals.text[editings.decimals[k]];
 #endif
 }
+
 // With `comma`, the comma after the field comes with its decimals, and
 // three bytes after that are left for the next field to overwrite.
 template <int k, bool comma = false> void place_f10_3(char *out, const FourEditings &editings) {

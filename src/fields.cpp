@@ -333,26 +333,52 @@ template <Shape shape> bool field_value(const char *field, float &value) {
 }
 
 #if CDMG_HAVE_SSE2
+// Weights of the bytes of a 16-byte load from a field's first mantissa
+// column: its mantissa columns, then (from byte 10) the next field's, as
+// 16-bit lanes of the even and of the odd bytes.
+struct PairWeights {
+  std::int16_t even[8];
+  std::int16_t odd[8];
+};
+template <Shape shape> constexpr PairWeights make_pair_weights() {
+  constexpr std::size_t kFirst = shape == Shape::smc ? 1 : 2;
+  PairWeights w{};
+  for (std::size_t byte = 0; byte < 16; ++byte) {
+    const std::size_t column = kFirst + byte % kFieldWidth;
+    const std::int16_t weight = column < 8 ? MantissaWeights<shape>::kColumn[column] : 0;
+    (byte % 2 == 0 ? w.even : w.odd)[byte / 2] = weight;
+  }
+  return w;
+}
+template <Shape shape> struct PairWeightTable {
+  alignas(16) static constexpr PairWeights kWeights = make_pair_weights<shape>();
+};
+
 // Four fields of the shape from `fields` on, into values[0..3]; false as
-// for field_value, with some values written.
+// for field_value, with some values written. Written to spare the shuffle
+// unit: one load takes the mantissas of two fields, and their bytes are
+// weighted in place as the even and the odd bytes of 16-bit lanes.
 template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields, float *values) {
   using Weights = MantissaWeights<shape>;
-  const __m128i weights = _mm_loadu_si128(reinterpret_cast<const __m128i *>(Weights::kColumn));
-  const __m128i zero = _mm_setzero_si128();
-  const auto columns = [fields](int field) {
-    return _mm_loadl_epi64(reinterpret_cast<const __m128i *>(field_at(fields, field)));
+  constexpr std::size_t kFirst = shape == Shape::smc ? 1 : 2;
+  const __m128i even_weights =
+      _mm_load_si128(reinterpret_cast<const __m128i *>(PairWeightTable<shape>::kWeights.even));
+  const __m128i odd_weights =
+      _mm_load_si128(reinterpret_cast<const __m128i *>(PairWeightTable<shape>::kWeights.odd));
+  const __m128i low_bytes = _mm_set1_epi16(0x00FF);
+  // Lane sums [a, b, c, d]: the first field's mantissa is a + b, the
+  // second's c + d (each plus its weighted '0's).
+  const auto pair_sums = [&](const char *pair) {
+    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pair + kFirst));
+    return _mm_add_epi32(_mm_madd_epi16(_mm_and_si128(text, low_bytes), even_weights),
+                         _mm_madd_epi16(_mm_srli_epi16(text, 8), odd_weights));
   };
-  const __m128i fields01 = _mm_unpacklo_epi64(columns(0), columns(1));
-  const __m128i fields23 = _mm_unpacklo_epi64(columns(2), columns(3));
-  const __m128i p0 = _mm_madd_epi16(_mm_unpacklo_epi8(fields01, zero), weights);
-  const __m128i p1 = _mm_madd_epi16(_mm_unpackhi_epi8(fields01, zero), weights);
-  const __m128i p2 = _mm_madd_epi16(_mm_unpacklo_epi8(fields23, zero), weights);
-  const __m128i p3 = _mm_madd_epi16(_mm_unpackhi_epi8(fields23, zero), weights);
-  // Lane sums of p0 to p3: transposed, then added.
-  const __m128i s01 = _mm_add_epi32(_mm_unpacklo_epi32(p0, p1), _mm_unpackhi_epi32(p0, p1));
-  const __m128i s23 = _mm_add_epi32(_mm_unpacklo_epi32(p2, p3), _mm_unpackhi_epi32(p2, p3));
-  const __m128i sums = _mm_add_epi32(_mm_unpacklo_epi64(s01, s23), _mm_unpackhi_epi64(s01, s23));
-  const __m128i mantissas = _mm_sub_epi32(sums, _mm_set1_epi32(Weights::kZeros));
+  const __m128 sums01 = _mm_castsi128_ps(pair_sums(fields));
+  const __m128 sums23 = _mm_castsi128_ps(pair_sums(field_at(fields, 2)));
+  const __m128i mantissas = _mm_sub_epi32(
+      _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(sums01, sums23, _MM_SHUFFLE(2, 0, 2, 0))),
+                    _mm_castps_si128(_mm_shuffle_ps(sums01, sums23, _MM_SHUFFLE(3, 1, 3, 1)))),
+      _mm_set1_epi32(Weights::kZeros));
   unsigned signs = 0;
   const __m128d divisors01 = _mm_set_pd(field_divisor<shape>(field_at(fields, 1), signs),
                                         field_divisor<shape>(fields, signs));
