@@ -30,6 +30,34 @@ void BM_ReadFieldsFixed(benchmark::State &state) {
 }
 BENCHMARK(BM_ReadFieldsFixed);
 
+// Whole 80-column records in one pass, as the reader takes them.
+void read_full_record(benchmark::State &state, const std::string &record) {
+  float values[8];
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(cdmg::read_full_record_fields(record.data(), values));
+    benchmark::DoNotOptimize(values);
+  }
+  state.SetItemsProcessed(state.iterations() * 8);
+}
+
+void BM_FullRecordSmc(benchmark::State &state) {
+  read_full_record(state, " 3.8688E-1-1.9160E+0 2.1234E+1-5.5500E-2 1.0000E+0-2.2222E+2 "
+                          "4.4444E-3-7.7777E+1");
+}
+BENCHMARK(BM_FullRecordSmc);
+
+void BM_FullRecordCdmg(benchmark::State &state) {
+  read_full_record(state, "0.0000E+00-.3298E-03-.1033E-03-.1662E-02-.3595E-02-.1597E-01"
+                          "-.3064E-01-.5082E-01");
+}
+BENCHMARK(BM_FullRecordCdmg);
+
+void BM_FullRecordFixed(benchmark::State &state) {
+  read_full_record(state, "     -.787      .123    12.345   -99.999     1.000     0.000"
+                          "     3.142    -2.718");
+}
+BENCHMARK(BM_FullRecordFixed);
+
 void BM_EditF10(benchmark::State &state) {
   char field[10];
   float value = -123.4567f;
@@ -53,6 +81,21 @@ void BM_FormatRow(benchmark::State &state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_FormatRow);
+
+void BM_FormatFourRows(benchmark::State &state) {
+  char rows[4 * cdmg::kRowBytes];
+  const float x[4] = {1.234f, -0.5678f, 12.5f, -300.001f};
+  const float y[4] = {-0.001f, 0.0f, 999.999f, 3.14159f};
+  const float z[4] = {42.0f, -42.0f, 0.0005f, -0.0005f};
+  std::int32_t i = 1;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(cdmg::format_four_rows(rows, i, 0.01f, x, y, z));
+    benchmark::DoNotOptimize(rows);
+    i = i % 32996 + 1;
+  }
+  state.SetItemsProcessed(state.iterations() * 4);
+}
+BENCHMARK(BM_FormatFourRows);
 
 } // namespace
 
