@@ -63,15 +63,15 @@ inline bool thousandths_below_million(float value, std::uint32_t &thousandths,
 // row block, whose columns are contiguous arrays. prepare_four_f3 returns
 // false when a value needs the general editing (a whole part of 1000 or
 // more, an infinity; for F7.3 also a negative one of 100 or more).
-struct FourEditings {
 #if CDMG_HAVE_SSE2
-  // Four 32-bit lanes each; both indices fit the lanes' low 16 bits.
-  __m128i whole_index; // into kWholeColumns
-  __m128i decimals;
+// Four 32-bit lanes; every index fits a lane's low 16 bits.
+using FourIndices = __m128i;
 #else
-  std::int32_t whole_index[4];
-  std::int32_t decimals[4];
+using FourIndices = std::int32_t[4];
 #endif
+struct FourEditings {
+  FourIndices whole_index; // into kWholeColumns
+  FourIndices decimals;
 };
 
 template <int width>
@@ -134,33 +134,25 @@ CDMG_ALWAYS_INLINE bool prepare_four_f3(const float *values, FourEditings &editi
 }
 
 // The texts of lane k, placed: one word extracted per index.
-#if CDMG_HAVE_SSE2
-// Lane k of four 32-bit lanes. On x86-64 by halves through a general
-// register, which spares the shuffle unit that conversions also need.
-template <int k> unsigned lane(__m128i lanes) {
-#if defined(__x86_64__) || defined(_M_X64)
+// Index k of four. On x86-64 by halves through a general register, which
+// spares the shuffle unit that conversions also need.
+template <int k> unsigned index_at(const FourIndices &indices) {
+#if CDMG_HAVE_SSE2 && (defined(__x86_64__) || defined(_M_X64))
   const auto half = static_cast<std::uint64_t>(
-      _mm_cvtsi128_si64(k < 2 ? lanes : _mm_unpackhi_epi64(lanes, lanes)));
+      _mm_cvtsi128_si64(k < 2 ? indices : _mm_unpackhi_epi64(indices, indices)));
   return static_cast<unsigned>(k % 2 == 0 ? half & 0xFFFF : half >> 32);
+#elif CDMG_HAVE_SSE2
+  return static_cast<unsigned>(_mm_extract_epi16(indices, 2 * k));
 #else
-  return static_cast<unsigned>(_mm_extract_epi16(lanes, 2 * k));
+  return static_cast<unsigned>(indices[k]);
 #endif
 }
-#endif
 
 template <int k> const char *whole_columns_of(const FourEditings &editings) {
-#if CDMG_HAVE_SSE2
-  return edit_detail::kWholeColumns.text[lane<k>(editings.whole_index)];
-#else
-  return edit_detail::kWholeColumns.text[editings.whole_index[k]];
-#endif
+  return edit_detail::kWholeColumns.text[index_at<k>(editings.whole_index)];
 }
 template <int k> const char *decimals_of(const FourEditings &editings) {
-#if CDMG_HAVE_SSE2
-  return edit_detail::kPointAndDecimals.text[lane<k>(editings.decimals)];
-#else
-  return edit_detail::kPointAndDecimals.text[editings.decimals[k]];
-#endif
+  return edit_detail::kPointAndDecimals.text[index_at<k>(editings.decimals)];
 }
 
 // With `comma`, the comma after the field comes with its decimals, and
