@@ -39,6 +39,20 @@ extern const DecimalsTable kPointAndDecimals;
 
 template <int width> void edit_f3_general(char *out, float value);
 
+// A field placed from its table entries. With eight decimal bytes the comma
+// after the field comes too, and three bytes past it are left for the next
+// field to overwrite.
+inline void place_f10_3(char *out, unsigned whole_index, unsigned decimals,
+                        std::size_t decimal_bytes) {
+  std::memcpy(out, kWholeColumns.text[whole_index], 8); // the last two overwritten next
+  std::memcpy(out + 6, kPointAndDecimals.text[decimals], decimal_bytes);
+}
+inline void place_f7_3(char *out, unsigned whole_index, unsigned decimals,
+                       std::size_t decimal_bytes) {
+  std::memcpy(out, kWholeColumns.text[whole_index] + 3, 4);
+  std::memcpy(out + 3, kPointAndDecimals.text[decimals], decimal_bytes);
+}
+
 // The value in thousandths, rounded to the nearest integer, ties to even:
 // the float's 24 significant bits times 1000's 7 (125 x 8) are exact in
 // double precision, so this one rounding is the correctly rounded result.
@@ -133,7 +147,6 @@ CDMG_ALWAYS_INLINE bool prepare_four_f3(const float *values, FourEditings &editi
 #endif
 }
 
-// The texts of lane k, placed: one word extracted per index.
 // Index k of four. On x86-64 by halves through a general register, which
 // spares the shuffle unit that conversions also need.
 template <int k> unsigned index_at(const FourIndices &indices) {
@@ -148,22 +161,14 @@ template <int k> unsigned index_at(const FourIndices &indices) {
 #endif
 }
 
-template <int k> const char *whole_columns_of(const FourEditings &editings) {
-  return edit_detail::kWholeColumns.text[index_at<k>(editings.whole_index)];
-}
-template <int k> const char *decimals_of(const FourEditings &editings) {
-  return edit_detail::kPointAndDecimals.text[index_at<k>(editings.decimals)];
-}
-
-// With `comma`, the comma after the field comes with its decimals, and
-// three bytes after that are left for the next field to overwrite.
+// Lane k placed; with `comma`, the comma after the field too.
 template <int k, bool comma = false> void place_f10_3(char *out, const FourEditings &editings) {
-  std::memcpy(out, whole_columns_of<k>(editings), 8);
-  std::memcpy(out + 6, decimals_of<k>(editings), comma ? 8 : 4);
+  edit_detail::place_f10_3(out, index_at<k>(editings.whole_index), index_at<k>(editings.decimals),
+                           comma ? 8 : 4);
 }
 template <int k, bool comma = false> void place_f7_3(char *out, const FourEditings &editings) {
-  std::memcpy(out, whole_columns_of<k>(editings) + 3, 4);
-  std::memcpy(out + 3, decimals_of<k>(editings), comma ? 8 : 4);
+  edit_detail::place_f7_3(out, index_at<k>(editings.whole_index), index_at<k>(editings.decimals),
+                          comma ? 8 : 4);
 }
 
 inline void edit_f10_3(char *out, float value) {
@@ -173,9 +178,7 @@ inline void edit_f10_3(char *out, float value) {
     return edit_detail::edit_f3_general<10>(out, value);
   }
   const std::uint32_t whole = n / 1000;
-  // Eight bytes, the last two overwritten by the decimals.
-  std::memcpy(out, edit_detail::kWholeColumns.text[negative * 1000 + whole], 8);
-  std::memcpy(out + 6, edit_detail::kPointAndDecimals.text[n - whole * 1000], 4);
+  edit_detail::place_f10_3(out, negative * 1000 + whole, n - whole * 1000, 4);
 }
 
 inline void edit_f7_3(char *out, float value) {
@@ -186,8 +189,7 @@ inline void edit_f7_3(char *out, float value) {
     return edit_detail::edit_f3_general<7>(out, value);
   }
   const std::uint32_t whole = n / 1000;
-  std::memcpy(out, edit_detail::kWholeColumns.text[negative * 1000 + whole] + 3, 4);
-  std::memcpy(out + 3, edit_detail::kPointAndDecimals.text[n - whole * 1000], 4);
+  edit_detail::place_f7_3(out, negative * 1000 + whole, n - whole * 1000, 4);
 }
 
 // Text of a real list item: blank, sign position, nine significant digits

@@ -2,7 +2,6 @@
 #include "simd.h"
 
 #include <array>
-#include <bit>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -152,6 +151,29 @@ const char *field_at(const char *text, int k) {
 // before the mantissa or the exponent's digits changes nothing.)
 enum class Shape { smc, cdmg };
 
+// Where each shape has its columns, and how its values are read (below).
+template <Shape shape> struct ShapeRules;
+template <> struct ShapeRules<Shape::smc> {
+  static constexpr std::size_t kFirstMantissaColumn = 1;
+  static constexpr std::size_t kPoint = 2;
+  static constexpr std::size_t kLetter = 7;         // the exponent's sign follows
+  static constexpr unsigned kNegativeExponent = 10; // index: digit + 10 x exponent sign
+  static constexpr unsigned kMinus = 20;            // + 20 x mantissa sign
+  static constexpr unsigned kDigitBytes = '0';      // the exponent digit's '0'
+  static constexpr double kScale = 1e5;             // 10^a
+  static constexpr int kScaleDigits = 5;            // a
+};
+template <> struct ShapeRules<Shape::cdmg> {
+  static constexpr std::size_t kFirstMantissaColumn = 2;
+  static constexpr std::size_t kPoint = 1;
+  static constexpr std::size_t kLetter = 6;
+  static constexpr unsigned kNegativeExponent = 100;
+  static constexpr unsigned kMinus = 200;
+  static constexpr unsigned kDigitBytes = '0' * 11; // 10 x '0' + '0'
+  static constexpr double kScale = 1e8;
+  static constexpr int kScaleDigits = 8;
+};
+
 // A shape is checked per column as a range of allowed bytes: digits '0'-'9',
 // the point and the letter themselves, and any byte where a sign stands (the
 // signs are looked up with the value). A byte is in its range when byte -
@@ -161,10 +183,10 @@ struct ColumnRanges {
   std::array<std::uint8_t, 80> biased_low{};
   std::array<std::uint8_t, 80> biased_width{};
 };
-constexpr ColumnRanges make_ranges(Shape shape) {
+template <Shape shape> constexpr ColumnRanges make_ranges() {
   ColumnRanges r;
-  const std::size_t point = shape == Shape::smc ? 2 : 1;
-  const std::size_t letter = shape == Shape::smc ? 7 : 6;
+  constexpr std::size_t point = ShapeRules<shape>::kPoint;
+  constexpr std::size_t letter = ShapeRules<shape>::kLetter;
   for (std::size_t column = 0; column < 80; ++column) {
     const std::size_t k = column % kFieldWidth;
     std::uint8_t low = '0';
@@ -181,8 +203,8 @@ constexpr ColumnRanges make_ranges(Shape shape) {
   }
   return r;
 }
-alignas(16) constexpr ColumnRanges kSmcRanges = make_ranges(Shape::smc);
-alignas(16) constexpr ColumnRanges kCdmgRanges = make_ranges(Shape::cdmg);
+alignas(16) constexpr ColumnRanges kSmcRanges = make_ranges<Shape::smc>();
+alignas(16) constexpr ColumnRanges kCdmgRanges = make_ranges<Shape::cdmg>();
 
 bool columns_in_ranges(const ColumnRanges &r, const char *text, std::size_t columns) {
   for (std::size_t column = 0; column < columns; ++column) {
@@ -227,20 +249,6 @@ bool record_has_shape(const ColumnRanges &r, const char *record80) {
 constexpr unsigned kBadSign = 1024;
 constexpr unsigned kIndexMask = kBadSign - 1;
 
-template <Shape shape> struct ShapeRules;
-template <> struct ShapeRules<Shape::smc> {
-  static constexpr unsigned kNegativeExponent = 10; // index: digit + 10 x exponent sign
-  static constexpr unsigned kMinus = 20;            // + 20 x mantissa sign
-  static constexpr double kScale = 1e5;             // 10^a
-  static constexpr int kScaleDigits = 5;            // a
-};
-template <> struct ShapeRules<Shape::cdmg> {
-  static constexpr unsigned kNegativeExponent = 100;
-  static constexpr unsigned kMinus = 200;
-  static constexpr double kScale = 1e8;
-  static constexpr int kScaleDigits = 8;
-};
-
 constexpr std::array<std::uint16_t, 256> make_sign_offsets(unsigned minus_offset) {
   std::array<std::uint16_t, 256> offsets{};
   for (auto &v : offsets) v = kBadSign;
@@ -249,11 +257,6 @@ constexpr std::array<std::uint16_t, 256> make_sign_offsets(unsigned minus_offset
   offsets['0'] = 0;
   offsets['-'] = static_cast<std::uint16_t>(minus_offset);
   return offsets;
-}
-
-// The exponent's digit bytes as they stand add their '0's to the index.
-constexpr unsigned digit_bytes(Shape shape) {
-  return shape == Shape::smc ? unsigned{'0'} : unsigned{'0'} * 11;
 }
 
 template <Shape shape> constexpr auto make_signed_divisors() {
@@ -272,7 +275,7 @@ template <Shape shape> constexpr auto make_signed_divisors() {
           for (int k = 0; k < b; ++k) divisor *= 10;
         }
         divisors[minus * Rules::kMinus + negative * Rules::kNegativeExponent + exponent +
-                 digit_bytes(shape)] = minus ? -divisor : divisor;
+                 Rules::kDigitBytes] = minus ? -divisor : divisor;
       }
     }
   }
@@ -291,7 +294,7 @@ template <Shape shape> struct ShapeTables {
 // of reach); `signs` collects kBadSign when a sign column holds something
 // else.
 template <Shape shape> CDMG_ALWAYS_INLINE double field_divisor(const char *field, unsigned &signs) {
-  constexpr std::size_t kExponentSign = shape == Shape::smc ? 8 : 7;
+  constexpr std::size_t kExponentSign = ShapeRules<shape>::kLetter + 1;
   using Tables = ShapeTables<shape>;
   const unsigned sign = Tables::kMantissaSign[static_cast<std::uint8_t>(field[0])];
   const unsigned exponent_sign =
@@ -341,7 +344,7 @@ struct PairWeights {
   std::int16_t odd[8];
 };
 template <Shape shape> constexpr PairWeights make_pair_weights() {
-  constexpr std::size_t kFirst = shape == Shape::smc ? 1 : 2;
+  constexpr std::size_t kFirst = ShapeRules<shape>::kFirstMantissaColumn;
   PairWeights w{};
   for (std::size_t byte = 0; byte < 16; ++byte) {
     const std::size_t column = kFirst + byte % kFieldWidth;
@@ -360,7 +363,7 @@ template <Shape shape> struct PairWeightTable {
 // weighted in place as the even and the odd bytes of 16-bit lanes.
 template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields, float *values) {
   using Weights = MantissaWeights<shape>;
-  constexpr std::size_t kFirst = shape == Shape::smc ? 1 : 2;
+  constexpr std::size_t kFirst = ShapeRules<shape>::kFirstMantissaColumn;
   const __m128i even_weights =
       _mm_load_si128(reinterpret_cast<const __m128i *>(PairWeightTable<shape>::kWeights.even));
   const __m128i odd_weights =
