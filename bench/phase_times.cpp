@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "reader.h"
-#include "units.h"
 #include "writer.h"
 
 namespace {
@@ -78,17 +77,16 @@ int main(int argc, char **argv) {
   std::vector<double> program[4];
   std::vector<double> floor[4];
   for (int run = 0; run < runs; ++run) {
-    cdmg::reset_units();
-    cdmg::connect_standard_units(2, 0, console);
+    cdmg::Frame frame(cdmg::native_system(), 2, 0, console);
+    cdmg::Io io(frame);
     std::int32_t nt = 0;
     for (int c = 0; c < 3; ++c) {
-      std::int32_t stored = 0;
       const auto start = Clock::now();
-      nt = cdmg::read_component(text80(names[c]), arrays[c], stored);
+      nt = cdmg::read_component(io, text80(names[c]), arrays[c]);
       program[c].push_back(milliseconds(start, Clock::now()));
     }
     auto start = Clock::now();
-    cdmg::write_table(text80("phase.csv"), nt, 0.01f, x, y, z);
+    cdmg::write_table(io, text80("phase.csv"), nt, 0.01f, x, y, z);
     program[3].push_back(milliseconds(start, Clock::now()));
     for (int c = 0; c < 3; ++c) {
       start = Clock::now();

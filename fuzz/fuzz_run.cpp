@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "memory_system.h"
-#include "signals.h"
 
 namespace {
 
@@ -138,7 +137,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (has_older) system.add_file(name, older);
   bool disturbs_cut_back = false;
   for (const Fault &fault : fault_plan(plan_bytes, disturbs_cut_back)) system.plan(fault);
-  system.set_signal_handler(cdmg::end_on_signal);
   system.spare_error_stream();
   const auto before = system.files();
 

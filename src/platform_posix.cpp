@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cfenv>
+#include <climits>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -82,6 +83,16 @@ public:
     done = n > 0 ? static_cast<std::size_t>(n) : 0;
     return n < 0 ? errno : 0;
   }
+  int write_now(int fd, const char *data, std::size_t size, std::size_t &done) override {
+    // The stream's description may be shared (standard output), so it is
+    // non-blocking only for this one write.
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0) return errno;
+    if ((flags & O_NONBLOCK) == 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return errno;
+    const int error = write(fd, data, size, done);
+    if ((flags & O_NONBLOCK) == 0) fcntl(fd, F_SETFL, flags);
+    return error;
+  }
   int write_at(int fd, const char *data, std::size_t size, std::int64_t offset,
                std::size_t &done) override {
     const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(offset));
@@ -111,10 +122,12 @@ public:
     return rc == 0 ? 0 : errno;
   }
   int close(int fd) override { return ::close(fd) == 0 ? 0 : errno; }
-  bool is_character_device(int fd) override {
+  bool can_position(int fd) override {
+    // Linux lets /dev/null be positioned too; a device never is, for us.
     struct stat st {};
-    return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode);
+    return fstat(fd, &st) == 0 && !S_ISCHR(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) >= 0;
   }
+  std::size_t atomic_write_bytes() override { return PIPE_BUF; }
   bool is_terminal(int fd) override { return ::isatty(fd) == 1; }
   const char *error_text(int error) override { return std::strerror(error); }
   void end_process(int status) override {

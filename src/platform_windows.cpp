@@ -89,6 +89,23 @@ public:
     done = n > 0 ? static_cast<std::size_t>(n) : 0;
     return n < 0 ? errno : 0;
   }
+  int write_now(int fd, const char *data, std::size_t size, std::size_t &done) override {
+    // A pipe waits for nothing in its no-wait mode, only for this one write;
+    // files and consoles take a write at once.
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    DWORD wait = PIPE_WAIT;
+    DWORD no_wait = PIPE_NOWAIT;
+    const bool pipe =
+        GetFileType(handle) == FILE_TYPE_PIPE &&
+        GetNamedPipeHandleStateA(handle, &wait, nullptr, nullptr, nullptr, nullptr, 0) != 0 &&
+        SetNamedPipeHandleState(handle, &no_wait, nullptr, nullptr) != 0;
+    const int error = write(fd, data, size, done);
+    if (pipe) {
+      wait &= PIPE_NOWAIT;
+      SetNamedPipeHandleState(handle, &wait, nullptr, nullptr);
+    }
+    return error == 0 && done == 0 && size > 0 ? EAGAIN : error;
+  }
   int write_at(int fd, const char *data, std::size_t size, std::int64_t offset,
                std::size_t &done) override {
     const std::int64_t was = _lseeki64(fd, 0, SEEK_CUR);
@@ -110,10 +127,10 @@ public:
   }
   int cut_back(int fd, std::int64_t length) override { return _chsize_s(fd, length); }
   int close(int fd) override { return _close(fd) == 0 ? 0 : errno; }
-  bool is_character_device(int fd) override {
-    struct _stat64 st {};
-    return _fstat64(fd, &st) == 0 && (st.st_mode & _S_IFCHR) != 0;
+  bool can_position(int fd) override {
+    return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK;
   }
+  std::size_t atomic_write_bytes() override { return 4096; }
   bool is_terminal(int fd) override { return _isatty(fd) != 0; }
   const char *error_text(int error) override { return std::strerror(error); }
   void end_process(int status) override { _exit(status); }

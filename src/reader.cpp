@@ -1,9 +1,9 @@
 #include "reader.h"
 
+#include "console.h"
 #include "fields.h"
 #include "platform.h"
 #include "text_input.h"
-#include "units.h"
 
 namespace cdmg {
 
@@ -11,34 +11,32 @@ namespace {
 
 constexpr int kFieldsPerRecord = 8;
 
-void skip_record() {
-  Statement statement(kFileUnit, kListIo, Direction::reading);
-  if (end_of_file_mark(kFileUnit)) report(kEndOfFile, "read start");
-  read_record(kFileUnit);
+void skip_record(Io &io) {
+  Statement statement(io, kFileUnit, kListIo, Direction::reading);
+  if (io.frame().end_of_file(kFileUnit)) io.report(kEndOfFile, "read start");
+  io.read_record(kFileUnit);
 }
 
-void skip_records(int count) {
-  for (int k = 0; k < count; ++k) skip_record();
+void skip_records(Io &io, int count) {
+  for (int k = 0; k < count; ++k) skip_record(io);
 }
 
-void echo_header_record() {
+void echo_header_record(Io &io) {
   char line[kTextWidth];
-  read_text_record(kFileUnit, line);
-  ConsoleLine().text(std::string_view(line, kTextWidth)).end();
+  io.read_text_record(kFileUnit, line);
+  ConsoleLine(io).text(std::string_view(line, kTextWidth)).end();
 }
 
 // Reads one data record into positions first..first+7; false at the end of
 // the data. Positions beyond the capacity are never stored.
-bool read_data_record(float *samples, std::int32_t first, std::int32_t &stored) {
-  Statement statement(kFileUnit, kDataFormat, Direction::reading);
-  if (end_of_file_mark(kFileUnit)) return false;
-  const std::int32_t last = first + kFieldsPerRecord - 1;
-  if (last > stored) stored = last < kCapacity ? last : kCapacity;
-  const RecordView record = read_record(kFileUnit);
+bool read_data_record(Io &io, float *samples, std::int32_t first) {
+  Statement statement(io, kFileUnit, kDataFormat, Direction::reading);
+  if (io.frame().end_of_file(kFileUnit)) return false;
+  const RecordView record = io.read_record(kFileUnit);
   std::size_t pos = 0;
   for (int field = 0; field < kFieldsPerRecord; ++field) {
     const RealField read = read_real_field(record, pos);
-    if (read.status == FieldStatus::bad_character) report(kUnexpectedCharacter, "fmt");
+    if (read.status == FieldStatus::bad_character) io.report(kUnexpectedCharacter, "fmt");
     if (read.status == FieldStatus::end_of_file) return false;
     const std::int32_t position = first + field;
     if (position <= kCapacity) samples[position - 1] = read.value;
@@ -46,17 +44,17 @@ bool read_data_record(float *samples, std::int32_t first, std::int32_t &stored) 
   // A last record without a line feed keeps its values but is not counted.
   if (!record.line_feed) return false;
   // The statement's fields went past the array's end.
-  if (first + kFieldsPerRecord - 1 > kCapacity) report(kSubscriptOutOfBounds, "fmt");
+  if (first + kFieldsPerRecord - 1 > kCapacity) io.report(kSubscriptOutOfBounds, "fmt");
   return true;
 }
 
 // A long record fills the array stretch by stretch: the pages of each
 // stretch are asked for in one call when its first sample comes, rather
-// than one page fault each.
+// than one page fault each. `touched`: the last position stored so far.
 constexpr std::int32_t kStretch = 16384;
-void populate_stretch(float *samples, std::int32_t last, std::int32_t stored) {
+void populate_stretch(float *samples, std::int32_t last, std::int32_t touched) {
   const std::int32_t start = (last - 1) / kStretch * kStretch;
-  if (stored > start) return;
+  if (touched > start) return;
   const std::int32_t length = kCapacity - start < kStretch ? kCapacity - start : kStretch;
   platform::populate_pages(samples + start, sizeof(float) * static_cast<std::size_t>(length));
 }
@@ -66,51 +64,53 @@ void populate_stretch(float *samples, std::int32_t last, std::int32_t stored) {
 // in one pass; returns how many. Nothing observable happens between these
 // read statements (no file call, no failure), so one statement stands for
 // them all.
-std::int32_t read_full_records(float *samples, std::int32_t first, std::int32_t &stored) {
-  Statement statement(kFileUnit, kDataFormat, Direction::reading);
+std::int32_t read_full_records(Io &io, float *samples, std::int32_t first, std::int32_t &touched) {
+  Statement statement(io, kFileUnit, kDataFormat, Direction::reading);
   std::int32_t count = 0;
-  if (end_of_file_mark(kFileUnit)) return count;
+  Frame &frame = io.frame();
+  if (frame.end_of_file(kFileUnit)) return count;
   std::size_t size = 0;
-  const char *text = buffered_input(kFileUnit, size);
+  const char *text = frame.buffered_input(kFileUnit, size);
   std::size_t used = 0;
   for (;; first += kFieldsPerRecord, ++count) {
     const std::int32_t last = first + kFieldsPerRecord - 1;
     if (last > kCapacity) break;
     const std::size_t bytes = full_width_record_bytes(text + used, size - used);
     if (bytes == 0) break;
-    if (last > stored) {
-      populate_stretch(samples, last, stored);
-      stored = last;
+    if (last > touched) {
+      populate_stretch(samples, last, touched);
+      touched = last;
     }
     if (!read_full_record_fields(text + used, samples + (first - 1))) break;
     used += bytes;
   }
-  take_input(kFileUnit, used);
+  frame.take_input(kFileUnit, used);
   return count;
 }
 
 } // namespace
 
-std::int32_t read_component(std::string_view name80, float *samples, std::int32_t &stored) {
-  open_unit(kFileUnit, name80, OpenStatus::old_file);
-  skip_records(5);
-  echo_header_record(); // record 6
-  skip_records(24);
-  echo_header_record(); // record 31
-  skip_record();
+std::int32_t read_component(Io &io, std::string_view name80, float *samples) {
+  io.open(kFileUnit, name80, OpenStatus::old_file);
+  skip_records(io, 5);
+  echo_header_record(io); // record 6
+  skip_records(io, 24);
+  echo_header_record(io); // record 31
+  skip_record(io);
   std::int32_t i = 0;
   std::int32_t in = 0;
+  std::int32_t touched = 0;
   for (;;) {
-    i += read_full_records(samples, kFieldsPerRecord * i + 1, stored);
+    i += read_full_records(io, samples, kFieldsPerRecord * i + 1, touched);
     // Any other record, and the end of the data, by the full rule.
     ++i;
     in = kFieldsPerRecord * (i - 1) + 1;
-    if (!read_data_record(samples, in, stored)) break;
+    if (!read_data_record(io, samples, in)) break;
   }
-  ConsoleLine().text("i,in=").integer(i).integer(in).end();
+  ConsoleLine(io).text("i,in=").integer(i).integer(in).end();
   const std::int32_t nt = kFieldsPerRecord * (i - 1);
-  ConsoleLine().text("nt=").integer(nt).end();
-  close_unit(kFileUnit);
+  ConsoleLine(io).text("nt=").integer(nt).end();
+  io.close(kFileUnit);
   return nt;
 }
 

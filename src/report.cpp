@@ -1,17 +1,14 @@
 // The run-time failure report and the abnormal end that follows it.
+#include "report.h"
+
 #include <cstring>
 
-#include "frame_state.h"
+#include "fields.h"
 #include "platform.h"
-#include "system.h"
 
 namespace cdmg {
 
-using namespace frame;
-
 namespace {
-
-volatile std::sig_atomic_t report_begun = 0;
 
 // Appends text to a fixed buffer; the report cannot allocate.
 class Message {
@@ -36,7 +33,7 @@ public:
     if (value < 0) *--p = '-';
     return *this << std::string_view(p, static_cast<std::size_t>(end - p));
   }
-  void send() const { write_error_stream(text_, length_); }
+  std::string_view text() const { return {text_, length_}; }
 
 private:
   char text_[512] = {};
@@ -81,65 +78,84 @@ constexpr const char *kMessages[] = {
 constexpr int kFirstMessage = 100;
 constexpr int kLastMessage = 132;
 
-[[noreturn]] void finish_report(const Message &first_line) {
-  first_line.send();
-  if (report_begun) {
-    static constexpr char kNotice[] = "failure report already under way; aborting";
-    write_error_stream(kNotice, sizeof kNotice - 1);
-    system().abort();
+} // namespace
+
+void Io::open(int unit, std::string_view name80, OpenStatus status) {
+  current_unit_ = unit;
+  if (const Failure failure = frame_.open(unit, name80, status)) report(failure);
+}
+
+void Io::close(int unit) {
+  if (const Failure failure = frame_.close(unit)) report(failure);
+}
+
+RecordView Io::read_record(int unit) {
+  RecordView record{};
+  if (const Failure failure = frame_.read_record(unit, record)) report(failure);
+  return record;
+}
+
+void Io::prepare_write(int unit) {
+  if (const Failure failure = frame_.prepare_write(unit)) report(failure);
+}
+
+char *Io::reserve_output(int unit, std::size_t size) {
+  char *place = nullptr;
+  if (const Failure failure = frame_.reserve_output(unit, size, place)) report(failure);
+  return place;
+}
+
+void Io::read_text_record(int unit, char *text80) {
+  Statement statement(*this, unit, kTextFormat, Direction::reading);
+  if (frame_.end_of_file(unit)) report(kEndOfFile, "read start");
+  if (read_text_field(read_record(unit), text80) == TextField::end_of_file) {
+    report(kEndOfFile, "fmt");
   }
-  report_begun = 1;
+}
+
+void Io::report(const Failure &failure) {
+  // No handler runs from here on: the report ends the run.
+  platform::SignalHold hold;
+  System &sys = frame_.system();
+  Message first;
+  first << failure.context << ": ";
+  if (failure.system) {
+    first << sys.error_text(failure.error);
+  } else if (failure.error == kEndOfFile) {
+    first << "end of file";
+  } else if (failure.error >= kFirstMessage && failure.error <= kLastMessage) {
+    first << kMessages[failure.error - kFirstMessage];
+  } else {
+    first << "illegal error number " << static_cast<long long>(failure.error);
+  }
+  first << "\n";
+  frame_.write_error(first.text());
+  if (report_begun_) {
+    frame_.write_error("failure report already under way; aborting");
+    sys.abort();
+  }
+  report_begun_ = true;
   Message state;
-  if (current_unit < 0) {
+  if (current_unit_ < 0) {
     state << "apparent state: internal I/O\n";
   } else {
-    const Unit &u = units[current_unit];
-    state << "apparent state: unit " << static_cast<long long>(current_unit) << " ";
-    if (u.named)
-      state << "named " << std::string_view(u.name, u.name_length) << "\n";
+    const UnitName unit = frame_.describe(current_unit_);
+    state << "apparent state: unit " << static_cast<long long>(current_unit_) << " ";
+    if (unit.named)
+      state << "named " << unit.name << "\n";
     else
       state << "(unnamed)\n";
   }
-  if (format_current) {
-    state << "last format: " << std::string_view(current_format.text, current_format.length)
+  if (format_current_) {
+    state << "last format: " << std::string_view(current_format_.text, current_format_.length)
           << "\n";
   }
-  state << "lately " << (current_direction == Direction::reading ? "reading" : "writing")
+  state << "lately " << (direction_ == Direction::reading ? "reading" : "writing")
         << " sequential formatted external"
         << " IO\n";
-  state.send();
-  abnormal_end();
-}
-
-} // namespace
-
-void report(int error, const char *context) {
-  platform::SignalHold hold;
-  Message first;
-  if (error == kEndOfFile) {
-    first << context << ": end of file\n";
-  } else if (error >= kFirstMessage && error <= kLastMessage) {
-    first << context << ": " << kMessages[error - kFirstMessage] << "\n";
-  } else {
-    first << context << ": illegal error number " << static_cast<long long>(error) << "\n";
-  }
-  finish_report(first);
-}
-
-void report_system_error(int error, const char *context) {
-  platform::SignalHold hold;
-  Message first;
-  first << context << ": " << system().error_text(error) << "\n";
-  finish_report(first);
-}
-
-void abnormal_end() {
-  exit_time_closing();
-  system().abort();
-}
-
-void frame::reset_report() {
-  report_begun = 0;
+  frame_.write_error(state.text());
+  frame_.close_all(ClosingCause::after_report);
+  sys.abort();
 }
 
 } // namespace cdmg

@@ -1,25 +1,28 @@
 // Handlers that end a run stopped from outside its sequence.
 //
-// What a handler calls, all of it async-signal-safe: write on standard
-// error; for each connected unit the system calls write, write_at, seek,
-// position, size, cut_back and close (never error_text: a failure there is
-// not reported); sigprocmask (SignalHold); then _exit, or sigaction and
-// abort. On Windows the handler runs on a thread of its own and first waits
-// at most a second for the frame's lock.
+// What a handler calls, all of it async-signal-safe: write (and fcntl around
+// it, so that no write waits) on standard error; for each connected unit the
+// system calls write, write_at, seek, position, size, cut_back and close
+// (never error_text: a failure there is not reported); sigprocmask
+// (SignalHold); then _exit, or sigaction and abort. On Windows the handler
+// runs on a thread of its own and first waits at most a second for the
+// frame's lock.
 #pragma once
 
 namespace cdmg {
+
+class Frame;
 
 // Processor faults of the platform's structured exceptions, where it has them.
 void install_fault_handler();
 
 // Floating-point exception, abort, interrupt (unless ignored at start) and
-// termination request, in that order.
-void install_signal_handlers();
+// termination request, in that order; each ends the run on `frame`.
+void install_signal_handlers(Frame &frame);
 
 // The handler of all four: its message on standard error, then the closing
 // and status 1 (interrupt, termination) or the abort. Never returns. Tests
 // call it directly where a signal would arrive.
-[[noreturn]] void end_on_signal(int signal_number);
+[[noreturn]] void end_on_signal(Frame &frame, int signal_number);
 
 } // namespace cdmg

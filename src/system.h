@@ -1,7 +1,7 @@
 // The one seam between the I/O frame and the operating system: every call the
-// frame makes on files, streams and the process goes through `system()`.
-// The native systems (POSIX, Windows) are in the platform files; tests and
-// fuzzing put an in-memory one in their place to make any call fail.
+// frame makes on files, streams and the process goes through a System. The
+// native systems (POSIX, Windows) are in the platform files; tests and
+// fuzzing build their frames on an in-memory one to make any call fail.
 //
 // Calls return 0 or a system error number; none reports through errno, so a
 // later call can never replace the error that a report shows. Every call but
@@ -35,6 +35,10 @@ public:
   // interrupted call returns EINTR. `done` is 0 at the end of a file.
   virtual int read(int fd, char *data, std::size_t size, std::size_t &done) = 0;
   virtual int write(int fd, const char *data, std::size_t size, std::size_t &done) = 0;
+  // A write that never waits: a stream that cannot take all of it at once
+  // takes what it can, or fails with EAGAIN. Up to `atomic_write_bytes`, a
+  // pipe takes all of it or nothing.
+  virtual int write_now(int fd, const char *data, std::size_t size, std::size_t &done) = 0;
   // A write at an offset, leaving the stream's position where it was.
   virtual int write_at(int fd, const char *data, std::size_t size, std::int64_t offset,
                        std::size_t &done) = 0;
@@ -43,8 +47,12 @@ public:
   virtual int size(int fd, std::int64_t &bytes) = 0;
   virtual int cut_back(int fd, std::int64_t length) = 0;
   virtual int close(int fd) = 0;
-  virtual bool is_character_device(int fd) = 0;
+  // False for a stream that cannot be repositioned: a pipe, a FIFO, a
+  // socket, a terminal or another character device.
+  virtual bool can_position(int fd) = 0;
   virtual bool is_terminal(int fd) = 0;
+  // The largest write that a pipe takes whole or not at all.
+  virtual std::size_t atomic_write_bytes() = 0;
   // The platform's text of a system error. Not safe in a signal handler.
   virtual const char *error_text(int error) = 0;
   // Ends the process at once with a status, without the exit-time work.
@@ -64,9 +72,7 @@ protected:
   virtual void abort_process() = 0;
 };
 
-// The system in use: the native one unless `use_system` put another there.
-System &system();
-void use_system(System &replacement);
+// The operating system's own.
 System &native_system();
 
 } // namespace cdmg

@@ -3,15 +3,14 @@
 #include <cerrno>
 #include <cstring>
 
-#include "system.h"
-
 namespace cdmg {
 
 namespace {
 constexpr char kEndOfFileByte = 26;
 }
 
-void TextInput::attach(int fd, char *storage, std::size_t capacity) {
+void TextInput::attach(System &system, int fd, char *storage, std::size_t capacity) {
+  system_ = &system;
   fd_ = fd;
   storage_ = storage;
   capacity_ = capacity;
@@ -23,7 +22,7 @@ bool TextInput::refill(int &error) {
   begin_ = end_ = 0;
   std::size_t n = 0;
   do {
-    error = system().read(fd_, storage_, capacity_, n);
+    error = system_->read(fd_, storage_, capacity_, n);
   } while (error == EINTR);
   if (error != 0) return false;
   if (n == 0) ended_ = true;

@@ -5,7 +5,8 @@
 
 #include <cstddef>
 
-#include "fields.h"
+#include "shared_types.h"
+#include "system.h"
 
 namespace cdmg {
 
@@ -25,7 +26,7 @@ inline std::size_t full_width_record_bytes(const char *text, std::size_t size) {
 class TextInput {
 public:
   TextInput() = default;
-  void attach(int fd, char *storage, std::size_t capacity);
+  void attach(System &system, int fd, char *storage, std::size_t capacity);
 
   // Reads the next record; its first 80 characters stay valid until the
   // next call. Returns 0, or the system error of a failed read.
@@ -41,6 +42,7 @@ public:
 private:
   bool refill(int &error);
 
+  System *system_ = nullptr;
   int fd_ = -1;
   char *storage_ = nullptr;
   std::size_t capacity_ = 0;

@@ -1,9 +1,7 @@
 #include "writer.h"
 
 #include "edit.h"
-#include "reader.h"
 #include "simd.h"
-#include "units.h"
 
 namespace cdmg {
 
@@ -77,45 +75,49 @@ constexpr std::size_t kBlockBytes = 4 * kRowBytes;
 // buffer without a write, so that the writes fall where they would row by
 // row; returns the first row not written. A loop without calls, so that
 // its constants stay in registers.
-std::int32_t write_row_blocks(std::int32_t i, std::int32_t rows, float dt, const float *x,
-                              const float *y, const float *z) {
-  const auto room_blocks = static_cast<std::int32_t>(output_room(kFileUnit) / kBlockBytes);
+std::int32_t write_row_blocks(Frame &frame, std::int32_t i, std::int32_t rows, float dt,
+                              const float *x, const float *y, const float *z) {
+  const auto room_blocks = static_cast<std::int32_t>(frame.output_room(kFileUnit) / kBlockBytes);
   const std::int32_t row_blocks = (rows - i + 1) / 4;
   const std::int32_t blocks = room_blocks < row_blocks ? room_blocks : row_blocks;
   if (blocks == 0) return i;
-  char *out = reserve_output(kFileUnit, static_cast<std::size_t>(blocks) * kBlockBytes);
+  // It fits: nothing is written, so nothing can fail.
+  char *out = nullptr;
+  static_cast<void>(
+      frame.reserve_output(kFileUnit, static_cast<std::size_t>(blocks) * kBlockBytes, out));
   for (std::int32_t block = 0; block < blocks; ++block, i += 4, out += kBlockBytes) {
     if (!format_four_rows(out, i, dt, x + (i - 1), y + (i - 1), z + (i - 1))) break;
     // Rows count once whole, for a signal handler's closing.
-    commit_output(kFileUnit, kBlockBytes);
+    frame.commit_output(kFileUnit, kBlockBytes);
   }
   return i;
 }
 
 } // namespace
 
-void write_table(std::string_view name80, std::int32_t nt, float dt, const float *x, const float *y,
-                 const float *z) {
-  open_unit(kFileUnit, name80, OpenStatus::unknown);
+void write_table(Io &io, std::string_view name80, std::int32_t nt, float dt, const float *x,
+                 const float *y, const float *z) {
+  io.open(kFileUnit, name80, OpenStatus::unknown);
+  Frame &frame = io.frame();
   const std::int32_t rows = nt < kCapacity ? nt : kCapacity;
   // (cppcheck takes nt for the zero it starts the run with.)
   // cppcheck-suppress knownConditionTrueFalse
   if (rows > 0) {
     // One write statement per row, all alike, with nothing between them: a
     // report from any of them reads the same as from this one statement.
-    Statement statement(kFileUnit, kRowFormat, Direction::writing);
-    prepare_write(kFileUnit);
+    Statement statement(io, kFileUnit, kRowFormat, Direction::writing);
+    io.prepare_write(kFileUnit);
     for (std::int32_t i = 1; i <= rows;) {
-      i = write_row_blocks(i, rows, dt, x, y, z);
+      i = write_row_blocks(frame, i, rows, dt, x, y, z);
       if (i > rows) break;
       // A row the blocks left: the last few, one that needs the general
       // editing, or one that fills the buffer.
-      format_row(reserve_output(kFileUnit, kRowBytes), i, dt, x[i - 1], y[i - 1], z[i - 1]);
-      commit_output(kFileUnit, kRowBytes);
+      format_row(io.reserve_output(kFileUnit, kRowBytes), i, dt, x[i - 1], y[i - 1], z[i - 1]);
+      frame.commit_output(kFileUnit, kRowBytes);
       ++i;
     }
   }
-  close_unit(kFileUnit);
+  io.close(kFileUnit);
 }
 
 } // namespace cdmg

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "shared_types.h"
+#include "report.h"
 
 namespace cdmg {
 
@@ -20,7 +20,7 @@ bool format_four_rows(char *rows, std::int32_t first, float dt, const float *x, 
 
 // Opens (or creates) the named file on unit 11, writes `nt` rows from
 // position 1 of each array, and closes it, cutting an older longer file back.
-void write_table(std::string_view name80, std::int32_t nt, float dt, const float *x, const float *y,
-                 const float *z);
+void write_table(Io &io, std::string_view name80, std::int32_t nt, float dt, const float *x,
+                 const float *y, const float *z);
 
 } // namespace cdmg

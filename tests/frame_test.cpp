@@ -1,16 +1,18 @@
 // The unit frame, the component reader and the table writer on their own,
 // in-process on the in-memory system.
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "console.h"
 #include "harness.h"
 #include "memory_system.h"
 #include "reader.h"
-#include "units.h"
+#include "signals.h"
 #include "writer.h"
 
 namespace {
@@ -23,22 +25,11 @@ std::string name80(const std::string &name) {
   return name + std::string(80 - name.size(), ' ');
 }
 
-// The frame connected to a fresh in-memory system for one test.
+// A frame of its own on an in-memory system, with its statement layer.
 class Frame : public ::testing::Test {
 protected:
-  void SetUp() override { start_on(system); }
-  // A fresh frame on `memory`: no unit but the standard ones, no report yet.
-  static void start_on(MemorySystem &memory) {
-    cdmg::use_system(memory);
-    cdmg::reset_units();
-    cdmg::connect_standard_units(2, 0, 1);
-  }
-  void TearDown() override {
-    cdmg::reset_units();
-    cdmg::use_system(cdmg::native_system());
-  }
   // Runs `step`; true when it ended the process by the abnormal end.
-  template <typename Step> bool aborts(Step step) {
+  template <typename Step> static bool aborts(Step step) {
     try {
       step();
     } catch (const Ended &ended) {
@@ -47,6 +38,8 @@ protected:
     return false;
   }
   MemorySystem system;
+  cdmg::Frame frame{system};
+  cdmg::Io io{frame};
 };
 
 TEST_F(Frame, StatementsSetWhatTheReportShows) {
@@ -64,14 +57,17 @@ TEST_F(Frame, StatementsSetWhatTheReportShows) {
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
     MemorySystem fresh;
-    start_on(fresh);
+    cdmg::Frame fresh_frame(fresh);
+    cdmg::Io fresh_io(fresh_frame);
     EXPECT_TRUE(aborts([&] {
       if (c.ended) {
-        { cdmg::Statement statement(cdmg::kInputUnit, c.format, cdmg::Direction::reading); }
-        cdmg::report(cdmg::kUnexpectedCharacter, "fmt");
+        {
+          cdmg::Statement statement(fresh_io, cdmg::kInputUnit, c.format, cdmg::Direction::reading);
+        }
+        fresh_io.report(cdmg::kUnexpectedCharacter, "fmt");
       }
-      cdmg::Statement statement(cdmg::kInputUnit, c.format, cdmg::Direction::reading);
-      cdmg::report(cdmg::kUnexpectedCharacter, "fmt");
+      cdmg::Statement statement(fresh_io, cdmg::kInputUnit, c.format, cdmg::Direction::reading);
+      fresh_io.report(cdmg::kUnexpectedCharacter, "fmt");
     }));
     EXPECT_EQ(fresh.err(),
               "fmt: read unexpected character\n" +
@@ -97,11 +93,12 @@ TEST_F(Frame, ReportFirstLines) {
   for (const auto &c : cases) {
     SCOPED_TRACE(c.first);
     MemorySystem fresh;
-    start_on(fresh);
+    cdmg::Frame fresh_frame(fresh);
+    cdmg::Io fresh_io(fresh_frame);
     EXPECT_TRUE(aborts([&] {
-      cdmg::Statement statement(cdmg::kOutputUnit, cdmg::kListIo, cdmg::Direction::writing);
-      if (c.system_error) cdmg::report_system_error(c.error, "fmt");
-      cdmg::report(c.error, "fmt");
+      cdmg::Statement statement(fresh_io, cdmg::kOutputUnit, cdmg::kListIo,
+                                cdmg::Direction::writing);
+      fresh_io.report({c.error, "fmt", c.system_error});
     }));
     EXPECT_EQ(fresh.err(), c.first + "\n" + state("6 (unnamed)", "list io", "writing"));
   }
@@ -109,46 +106,44 @@ TEST_F(Frame, ReportFirstLines) {
 
 TEST_F(Frame, ClosingCutsAWrittenFileBack) {
   system.add_file("t.csv", "0123456789");
-  cdmg::open_unit(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::unknown);
-  cdmg::prepare_write(cdmg::kFileUnit);
-  std::memcpy(cdmg::reserve_output(cdmg::kFileUnit, 3), "abc", 3);
-  cdmg::commit_output(cdmg::kFileUnit, 3);
-  std::memcpy(cdmg::reserve_output(cdmg::kFileUnit, 3), "XYZ", 3); // never committed
-  cdmg::close_unit(cdmg::kFileUnit);
+  io.open(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::unknown);
+  io.prepare_write(cdmg::kFileUnit);
+  std::memcpy(io.reserve_output(cdmg::kFileUnit, 3), "abc", 3);
+  frame.commit_output(cdmg::kFileUnit, 3);
+  std::memcpy(io.reserve_output(cdmg::kFileUnit, 3), "XYZ", 3); // never committed
+  io.close(cdmg::kFileUnit);
   EXPECT_EQ(system.bytes("t.csv"), "abc");
   EXPECT_EQ(system.open_descriptors(), 0);
 }
 
 TEST_F(Frame, ReadingWithoutWritingLeavesAFileAsItWas) {
   system.add_file("t.csv", "0123456789");
-  cdmg::open_unit(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::old_file);
-  cdmg::close_unit(cdmg::kFileUnit);
+  io.open(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::old_file);
+  io.close(cdmg::kFileUnit);
   EXPECT_EQ(system.bytes("t.csv"), "0123456789");
 }
 
 TEST_F(Frame, TextRecordsArePaddedAndMayNotEndEarly) {
   system.set_input("short\n" + std::string(85, 'L') + "\ncut");
   char text[80];
-  cdmg::read_text_record(cdmg::kInputUnit, text);
+  io.read_text_record(cdmg::kInputUnit, text);
   EXPECT_EQ(std::string(text, 80), name80("short"));
-  cdmg::read_text_record(cdmg::kInputUnit, text);
+  io.read_text_record(cdmg::kInputUnit, text);
   EXPECT_EQ(std::string(text, 80), std::string(80, 'L'));
-  EXPECT_TRUE(aborts([&] { cdmg::read_text_record(cdmg::kInputUnit, text); }));
+  EXPECT_TRUE(aborts([&] { io.read_text_record(cdmg::kInputUnit, text); }));
   EXPECT_EQ(system.err(), "fmt: end of file\n" + state("5 (unnamed)", "(a80)", "reading"));
 }
 
 TEST_F(Frame, ReaderStoresTheLastRecordWithoutLineFeedButDoesNotCountIt) {
   system.add_file("c.txt", harness::header_records("C") + "       1.5       2.5\n    3.5000");
   std::vector<float> samples(cdmg::kCapacity, 0.0f);
-  std::int32_t stored = 0;
-  const std::int32_t nt = cdmg::read_component(name80("c.txt"), samples.data(), stored);
+  const std::int32_t nt = cdmg::read_component(io, name80("c.txt"), samples.data());
   EXPECT_EQ(nt, 8);
   EXPECT_EQ(samples[0], 1.5f);
   EXPECT_EQ(samples[1], 2.5f);
   EXPECT_EQ(samples[8], 3.5f) << "stored past the count";
-  EXPECT_EQ(stored, 16);
   EXPECT_EQ(system.out(), "");
-  cdmg::flush_console();
+  frame.flush_console();
   EXPECT_EQ(system.out(), harness::component_lines("C", 2, 9, 8));
 }
 
@@ -157,15 +152,15 @@ TEST_F(Frame, WriterWritesRowsAndLeavesAnOlderFileAloneWithoutThem) {
   const float y[] = {0.0f, 1e9f};
   const float z[] = {-0.0004f, 3.0f};
   system.add_file("old.csv", "older");
-  cdmg::write_table(name80("old.csv"), 0, 0.01f, x, y, z);
+  cdmg::write_table(io, name80("old.csv"), 0, 0.01f, x, y, z);
   EXPECT_EQ(system.bytes("old.csv"), "older");
-  cdmg::write_table(name80("t.csv"), 2, 0.01f, x, y, z);
+  cdmg::write_table(io, name80("t.csv"), 2, 0.01f, x, y, z);
   EXPECT_EQ(system.bytes("t.csv"), "  0.000,     1.500,     0.000,     0.000\r\n"
                                    "  0.010,    -2.250,**********,     3.000\r\n");
 }
 
 TEST_F(Frame, FreeUnitsCloseQuietly) {
-  cdmg::close_unit(42); // never connected: nothing to do, nothing to report
+  io.close(42); // never connected: nothing to do, nothing to report
   EXPECT_EQ(system.err(), "");
 }
 
@@ -173,24 +168,23 @@ TEST_F(Frame, ConsoleLinesBeyondTheBufferAreWrittenInOrder) {
   std::string expected;
   for (int k = 0; k < 200; ++k) {
     const std::string item = "line " + std::to_string(k) + std::string(70, '.');
-    cdmg::ConsoleLine().text(item).end();
+    cdmg::ConsoleLine(io).text(item).end();
     expected += " " + item + "\n";
   }
-  cdmg::flush_console();
+  frame.flush_console();
   EXPECT_EQ(system.out(), expected);
 }
 
 TEST_F(Frame, ReportWithoutAnyStatement) {
-  start_on(system); // no unit was ever current
-  EXPECT_TRUE(aborts([] { cdmg::report(cdmg::kEndOfFile, "fmt"); }));
+  EXPECT_TRUE(aborts([&] { io.report(cdmg::kEndOfFile, "fmt"); })); // no unit was ever current
   EXPECT_EQ(system.err(), "fmt: end of file\napparent state: internal I/O\n"
                           "lately writing sequential formatted external IO\n");
 }
 
 TEST_F(Frame, SecondReportOnlyGivesTheNotice) {
-  EXPECT_TRUE(aborts([] { cdmg::report(cdmg::kEndOfFile, "fmt"); }));
+  EXPECT_TRUE(aborts([&] { io.report(cdmg::kEndOfFile, "fmt"); }));
   const std::string first = system.err();
-  EXPECT_TRUE(aborts([] { cdmg::report(cdmg::kCannotWrite, "write start"); }));
+  EXPECT_TRUE(aborts([&] { io.report(127, "write start"); }));
   EXPECT_EQ(system.err(),
             first + "write start: can't write file\nfailure report already under way; aborting");
 }
@@ -199,15 +193,37 @@ TEST_F(Frame, ReopenThatCannotReturnToItsPlaceCannotWrite) {
   system.add_file("t.csv", "older", true, true);
   system.plan({cdmg::testing::Call::open, 1, EACCES}); // opened for reading only
   system.plan({cdmg::testing::Call::seek, 1, EIO});    // the reopen's return
-  cdmg::open_unit(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::unknown);
-  EXPECT_TRUE(aborts([] {
-    cdmg::Statement statement(cdmg::kFileUnit, cdmg::kRowFormat, cdmg::Direction::writing);
-    cdmg::prepare_write(cdmg::kFileUnit);
+  io.open(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::unknown);
+  EXPECT_TRUE(aborts([&] {
+    cdmg::Statement statement(io, cdmg::kFileUnit, cdmg::kRowFormat, cdmg::Direction::writing);
+    io.prepare_write(cdmg::kFileUnit);
   }));
   EXPECT_EQ(system.err(), "write start: can't write file\n" +
                               state("11 named t.csv", harness::kRowFormat, "writing"));
   EXPECT_EQ(system.bytes("t.csv"), "older");
   EXPECT_EQ(system.open_descriptors(), 0);
+}
+
+// A handler's closing on a FIFO nobody reads writes what the FIFO takes at
+// once, whole rows only, and never waits for the rest.
+TEST_F(Frame, HandlerClosingNeverWaitsOnAFullFifo) {
+  system.add_fifo("t.fifo", "", 4100); // room for one write of 97 rows
+  io.open(cdmg::kFileUnit, name80("t.fifo"), cdmg::OpenStatus::unknown);
+  io.prepare_write(cdmg::kFileUnit);
+  std::string rows;
+  for (int i = 0; i < 200; ++i) {
+    const std::string row = harness::row(i * 0.01, i, 0, 0);
+    std::memcpy(io.reserve_output(cdmg::kFileUnit, row.size()), row.data(), row.size());
+    frame.commit_output(cdmg::kFileUnit, row.size());
+    rows += row;
+  }
+  try {
+    cdmg::end_on_signal(frame, SIGTERM);
+  } catch (const Ended &ended) {
+    EXPECT_EQ(ended.status, 1);
+  }
+  EXPECT_EQ(system.err(), "Killed\n");
+  EXPECT_EQ(system.bytes("t.fifo"), rows.substr(0, 97 * 42));
 }
 
 } // namespace

@@ -1,11 +1,14 @@
 #include "memory_system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
+#include "frame.h"
 #include "platform.h"
 #include "run.h"
-#include "units.h"
+#include "signals.h"
 
 namespace cdmg::testing {
 
@@ -27,8 +30,9 @@ void MemorySystem::add_file(const std::string &name, const std::string &bytes, b
 void MemorySystem::add_folder(const std::string &name, bool writable) {
   nodes_[name] = Node{FileKind::folder, {}, true, writable, false};
 }
-void MemorySystem::add_fifo(const std::string &name, const std::string &bytes) {
-  nodes_[name] = Node{FileKind::fifo, bytes, true, true, false};
+void MemorySystem::add_fifo(const std::string &name, const std::string &bytes,
+                            std::size_t capacity) {
+  nodes_[name] = Node{FileKind::fifo, bytes, true, true, false, capacity};
 }
 void MemorySystem::add_device(const std::string &name) {
   nodes_[name] = Node{FileKind::character_device, {}, true, true, false};
@@ -168,12 +172,23 @@ int MemorySystem::read(int fd, char *data, std::size_t size, std::size_t &done) 
 }
 
 int MemorySystem::put(Open &open, const char *data, std::size_t size, std::int64_t offset,
-                      std::size_t &done) {
+                      std::size_t &done, bool now) {
   Node &node = nodes_.at(open.name);
   done = size;
   if (node.kind == FileKind::character_device) return 0; // it takes everything
   if (node.kind == FileKind::fifo) {
-    node.bytes.append(data, size);
+    // As a pipe that nobody reads: a write up to the atomic size goes whole
+    // or not at all, a longer one takes what fits; what is left waits.
+    const std::size_t room =
+        node.capacity == 0 ? size : node.capacity - std::min(node.capacity, node.bytes.size());
+    if (room < size) {
+      done = size <= atomic_write_bytes() ? 0 : room;
+      if (!now)
+        blocked_ = true;
+      else if (done == 0)
+        return EAGAIN;
+    }
+    node.bytes.append(data, done);
     return 0;
   }
   const auto at = static_cast<std::size_t>(offset);
@@ -183,17 +198,28 @@ int MemorySystem::put(Open &open, const char *data, std::size_t size, std::int64
 }
 
 int MemorySystem::write(int fd, const char *data, std::size_t size, std::size_t &done) {
+  return write_as(fd, data, size, done, false);
+}
+
+int MemorySystem::write_now(int fd, const char *data, std::size_t size, std::size_t &done) {
+  return write_as(fd, data, size, done, true);
+}
+
+int MemorySystem::write_as(int fd, const char *data, std::size_t size, std::size_t &done,
+                           bool now) {
   done = 0;
+  blocked_ = false;
   const Fault *fault = fd == 2 && spare_error_stream_ ? nullptr : next_fault(Call::write);
   deliver(fault, true);
   if (fault && fault->error) return fault->error;
   Open *open = descriptor(fd);
   if (!open || !open->writes) return EBADF;
   if (fault && fault->limit != 0 && size > fault->limit) size = fault->limit;
-  put(*open, data, size, open->offset, done);
+  const int error = put(*open, data, size, open->offset, done, now);
   open->offset += static_cast<std::int64_t>(done);
-  deliver(fault, false);
-  return 0;
+  deliver(fault, false); // while it waits, if it does
+  if (blocked_) throw WaitsForever{};
+  return error;
 }
 
 int MemorySystem::write_at(int fd, const char *data, std::size_t size, std::int64_t offset,
@@ -205,7 +231,7 @@ int MemorySystem::write_at(int fd, const char *data, std::size_t size, std::int6
   if (!open || !open->writes) return EBADF;
   if (nodes_.at(open->name).kind == FileKind::fifo) return ESPIPE;
   if (fault && fault->limit != 0 && size > fault->limit) size = fault->limit;
-  return put(*open, data, size, offset, done);
+  return put(*open, data, size, offset, done, false);
 }
 
 int MemorySystem::position(int fd, std::int64_t &offset) {
@@ -258,9 +284,9 @@ int MemorySystem::close(int fd) {
   return fault && fault->error ? fault->error : 0;
 }
 
-bool MemorySystem::is_character_device(int fd) {
+bool MemorySystem::can_position(int fd) {
   const Open *open = descriptor(fd);
-  return open && nodes_.at(open->name).kind == FileKind::character_device;
+  return open && nodes_.at(open->name).kind == FileKind::regular;
 }
 
 bool MemorySystem::is_terminal(int fd) {
@@ -281,19 +307,19 @@ void MemorySystem::abort_process() {
 }
 
 MemoryOutcome run_in_memory(MemorySystem &system) {
-  use_system(system);
-  reset_units();
-  connect_standard_units(2, 0, 1);
+  Frame frame(system);
+  const auto samples = std::make_unique<Samples>();
+  system.set_signal_handler([&frame](int signal) { end_on_signal(frame, signal); });
   MemoryOutcome outcome;
   try {
-    const std::int32_t nt = run_sequence();
-    exit_time_closing();
+    const std::int32_t nt = run_sequence(frame, *samples);
+    frame.close_all(ClosingCause::normal);
     outcome.nt = nt;
     outcome.ended = Ended{false, 0};
   } catch (const Ended &ended) {
     outcome.ended = ended;
   }
-  use_system(native_system());
+  system.set_signal_handler(nullptr);
   outcome.out = system.out();
   outcome.err = system.err();
   return outcome;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,8 +33,8 @@ struct Ended {
   int status = 0;
 };
 
-// Thrown by a read that would wait forever: a FIFO whose only writer is the
-// reader itself.
+// Thrown by a call that would wait forever: a read of a FIFO whose only
+// writer is the reader itself, or a write to a full FIFO nobody reads.
 struct WaitsForever {};
 
 class MemorySystem final : public System {
@@ -44,6 +45,7 @@ public:
     bool readable = true;
     bool writable = true; // for a folder: files may be made in it
     bool terminal = false;
+    std::size_t capacity = 0; // a FIFO's room when nobody reads it (0: a reader keeps up)
   };
 
   MemorySystem();
@@ -52,7 +54,7 @@ public:
   void add_file(const std::string &name, const std::string &bytes, bool readable = true,
                 bool writable = true);
   void add_folder(const std::string &name, bool writable = true);
-  void add_fifo(const std::string &name, const std::string &bytes);
+  void add_fifo(const std::string &name, const std::string &bytes, std::size_t capacity = 0);
   void add_device(const std::string &name);
   bool exists(const std::string &name) const;
   const std::string &bytes(const std::string &name) const;
@@ -71,7 +73,7 @@ public:
   // Writes on standard error neither count nor fail: the report stays whole.
   void spare_error_stream() { spare_error_stream_ = true; }
   // Called for a fault's signal, as the platform would call a handler.
-  void set_signal_handler(void (*handler)(int)) { handler_ = handler; }
+  void set_signal_handler(std::function<void(int)> handler) { handler_ = std::move(handler); }
   int calls(Call call) const { return counts_[static_cast<int>(call)]; }
   int open_descriptors() const;
 
@@ -79,6 +81,7 @@ public:
   int open(const char *name, OpenMode mode, int &fd) override;
   int read(int fd, char *data, std::size_t size, std::size_t &done) override;
   int write(int fd, const char *data, std::size_t size, std::size_t &done) override;
+  int write_now(int fd, const char *data, std::size_t size, std::size_t &done) override;
   int write_at(int fd, const char *data, std::size_t size, std::int64_t offset,
                std::size_t &done) override;
   int position(int fd, std::int64_t &offset) override;
@@ -86,8 +89,9 @@ public:
   int size(int fd, std::int64_t &bytes) override;
   int cut_back(int fd, std::int64_t length) override;
   int close(int fd) override;
-  bool is_character_device(int fd) override;
+  bool can_position(int fd) override;
   bool is_terminal(int fd) override;
+  std::size_t atomic_write_bytes() override { return 4096; }
   const char *error_text(int error) override;
 
 protected:
@@ -114,15 +118,18 @@ private:
   // 0, or why the name cannot be reached: a missing or non-folder parent.
   int reach(const std::string &name) const;
   Open *descriptor(int fd);
-  int put(Open &open, const char *data, std::size_t size, std::int64_t offset, std::size_t &done);
+  int write_as(int fd, const char *data, std::size_t size, std::size_t &done, bool now);
+  int put(Open &open, const char *data, std::size_t size, std::int64_t offset, std::size_t &done,
+          bool now);
 
   std::map<std::string, Node> nodes_;
   std::vector<Open> descriptors_;
   std::vector<Fault> faults_;
   int counts_[kCallKinds] = {};
   std::size_t read_chunk_ = 0;
-  void (*handler_)(int) = nullptr;
+  std::function<void(int)> handler_;
   bool in_handler_ = false;
+  bool blocked_ = false;
   bool spare_error_stream_ = false;
 };
 
@@ -134,9 +141,9 @@ struct MemoryOutcome {
   std::int32_t nt = -1; // the rows, after a normal end
 };
 
-// Runs the whole sequence on `system` with its input, as the program would:
-// the run, then the exit-time closing and the exit with status 0, or the
-// report and the abnormal end.
+// Runs the whole sequence on a frame of its own on `system`, as the program
+// would: the run, then the exit-time closing and the exit with status 0, or
+// the report and the abnormal end. A planned signal goes to the handler.
 MemoryOutcome run_in_memory(MemorySystem &system);
 
 } // namespace cdmg::testing

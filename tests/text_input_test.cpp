@@ -39,7 +39,7 @@ std::vector<Record> records(const std::string &bytes, std::size_t capacity) {
   close(fds[1]);
   std::vector<char> storage(capacity);
   cdmg::TextInput input;
-  input.attach(fds[0], storage.data(), storage.size());
+  input.attach(cdmg::native_system(), fds[0], storage.data(), storage.size());
   std::vector<Record> found;
   for (;;) {
     cdmg::RecordView view{};

@@ -1,0 +1,317 @@
+#include "frame.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include "output_buffer.h"
+#include "platform.h"
+#include "text_input.h"
+
+namespace cdmg {
+
+namespace {
+
+constexpr int kUnitCount = 100;
+
+struct Unit {
+  TextInput *input = nullptr;
+  OutputBuffer *output = nullptr;
+  std::size_t name_length = 0;
+  int fd = -1;
+  char name[kTextWidth + 1] = {};
+  bool connected = false;
+  bool named = false;
+  bool positionable = false; // asked of the system at the opening
+  bool may_read = false;
+  bool may_write = false;
+  bool end_of_file = false;
+  bool last_write = false;
+  bool flush_each_line = false;
+};
+
+// The opening attempts of a name: the first that succeeds gives the
+// descriptor; else the error of the last. A FIFO that is only read is
+// opened for reading only: a reader that also writes would never see the
+// end of its data.
+int open_attempts(System &sys, const char *name, OpenStatus status, FileKind kind, int &fd,
+                  bool &may_read, bool &may_write) {
+  may_read = may_write = true;
+  if (!(status == OpenStatus::old_file && kind == FileKind::fifo) &&
+      sys.open(name, OpenMode::read_write, fd) == 0) {
+    return 0;
+  }
+  may_write = false;
+  const int error = sys.open(name, OpenMode::read_only, fd);
+  if (error == 0 || status != OpenStatus::unknown) return error;
+  may_read = false;
+  may_write = true;
+  return sys.open(name, OpenMode::create_write_only, fd);
+}
+
+} // namespace
+
+struct Frame::Units {
+  Unit unit[kUnitCount];
+  // Unit 11 reads a component file or writes the table, never both at
+  // once, so its reading and writing share one buffer.
+  char file_storage[1 << 16];
+  char console_in_storage[1 << 12];
+  char console_out_storage[1 << 13];
+  TextInput file_input;
+  TextInput console_input;
+  OutputBuffer file_output;
+  OutputBuffer console_output;
+  int error_fd = 2;
+  // A stream that cannot be positioned is written whole rows at a time, no
+  // more than a pipe takes whole: a write cut short by a signal then never
+  // leaves a reader with part of a row.
+  std::size_t stream_chunk = 0;
+  // A normal or reporting closing has begun.
+  volatile std::sig_atomic_t closing_begun = 0;
+};
+
+Frame::Frame(System &system, int error_fd, int input_fd, int output_fd)
+    : system_(system), units_(std::make_unique<Units>()) {
+  Units &s = *units_;
+  const std::size_t atomic = system.atomic_write_bytes();
+  s.stream_chunk = atomic < kRowBytes ? kRowBytes : atomic / kRowBytes * kRowBytes;
+  s.error_fd = error_fd;
+
+  Unit &err = s.unit[kErrorUnit];
+  err.connected = true;
+  err.fd = error_fd;
+  err.may_write = true;
+  err.last_write = true;
+  err.positionable = system.can_position(error_fd);
+
+  Unit &in = s.unit[kInputUnit];
+  in.connected = true;
+  in.fd = input_fd;
+  in.may_read = true;
+  in.positionable = system.can_position(input_fd);
+  s.console_input.attach(system, input_fd, s.console_in_storage, sizeof s.console_in_storage);
+  in.input = &s.console_input;
+
+  Unit &out = s.unit[kOutputUnit];
+  out.connected = true;
+  out.fd = output_fd;
+  out.may_write = true;
+  out.last_write = true;
+  out.positionable = system.can_position(output_fd);
+  out.flush_each_line = system.is_terminal(output_fd);
+  s.console_output.attach(s.console_out_storage, sizeof s.console_out_storage, 0);
+  out.output = &s.console_output;
+}
+
+// A file still open is the process's end to close, as after a handler.
+Frame::~Frame() = default;
+
+namespace {
+
+// A unit's committed bytes written; 0 or the system error. Console writes
+// are not examined.
+int flush(System &sys, Unit &u, std::size_t stream_chunk) {
+  if (!u.output) return 0;
+  const int error = u.output->flush(sys, u.fd, u.positionable ? 0 : stream_chunk);
+  return u.named ? error : 0;
+}
+
+// Cuts a written file back to its current position, where it was longer;
+// false when that fails. A position or size that cannot be taken fails it
+// too: an older, longer file would otherwise keep its tail unnoticed.
+bool cut_back_to_position(System &sys, const Unit &u) {
+  std::int64_t position = -1;
+  std::int64_t size = -1;
+  if (sys.position(u.fd, position) != 0 || sys.size(u.fd, size) != 0) return false;
+  return position >= size || sys.cut_back(u.fd, position) == 0;
+}
+
+// Closes a unit; with `examined` false every failure is passed over and the
+// unit is freed all the same.
+Failure close_unit(System &sys, Unit &u, std::size_t stream_chunk, bool examined,
+                   bool from_handler) {
+  if (!u.connected) {
+    u.end_of_file = false;
+    u.named = false;
+    return {};
+  }
+  if (u.last_write) {
+    if (from_handler) {
+      // A handler may rewrite the bytes of a write it cut short only where
+      // they have offsets of their own: a named file.
+      if (u.output)
+        u.output->flush_from_handler(sys, u.fd, u.named && u.positionable, stream_chunk);
+    } else if (const int error = flush(sys, u, stream_chunk); error != 0 && examined) {
+      return {error, "write", true};
+    }
+    platform::SignalHold hold;
+    u.last_write = false; // the writing is over: no later closing cuts back again
+    if (u.named && u.positionable && !cut_back_to_position(sys, u) && examined) {
+      return {111, "endfile", false};
+    }
+  }
+  platform::SignalHold hold;
+  if (u.named) {
+    static_cast<void>(sys.close(u.fd));
+    u.fd = -1;
+    u.named = false;
+    u.name_length = 0;
+  }
+  u.connected = false;
+  u.end_of_file = false;
+  return {};
+}
+
+} // namespace
+
+Failure Frame::open(int unit, std::string_view name80, OpenStatus status) {
+  Units &s = *units_;
+  Unit &u = s.unit[unit];
+  if (u.connected) {
+    if (const Failure failure = close(unit)) return failure;
+  }
+  std::string_view trimmed = name80.substr(0, kTextWidth);
+  while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
+  {
+    platform::SignalHold hold;
+    std::memcpy(u.name, trimmed.data(), trimmed.size());
+    u.name[trimmed.size()] = '\0';
+    u.name_length = trimmed.size();
+    u.named = true;
+  }
+  if (trimmed.empty()) return {107, "open", false};
+  // A name with a NUL byte would silently open a shorter name.
+  if (trimmed.find('\0') != std::string_view::npos) return {EINVAL, "open", true};
+  FileKind kind = FileKind::missing;
+  if (status == OpenStatus::old_file) {
+    if (const int missing = system_.examine(u.name, kind)) return {missing, "open", true};
+  }
+  // No hold here: opening a FIFO waits for its writer, and an interrupt
+  // must still end the run meanwhile.
+  int fd = -1;
+  bool may_read = false;
+  bool may_write = false;
+  if (const int error = open_attempts(system_, u.name, status, kind, fd, may_read, may_write)) {
+    return {error, "open", true};
+  }
+  const bool positionable = system_.can_position(fd);
+  platform::SignalHold hold;
+  u.connected = true;
+  u.fd = fd;
+  u.may_read = may_read;
+  u.may_write = may_write;
+  u.last_write = !may_read; // the creating attempt starts out writing
+  u.end_of_file = false;
+  u.flush_each_line = false;
+  u.positionable = positionable;
+  s.file_input.attach(system_, fd, s.file_storage, sizeof s.file_storage);
+  u.input = &s.file_input;
+  s.file_output.attach(s.file_storage, sizeof s.file_storage, 0);
+  u.output = &s.file_output;
+  return {};
+}
+
+Failure Frame::close(int unit) {
+  return close_unit(system_, units_->unit[unit], units_->stream_chunk, true, false);
+}
+
+UnitName Frame::describe(int unit) const {
+  const Unit &u = units_->unit[unit];
+  if (!u.named) return {};
+  return {true, std::string_view(u.name, u.name_length)};
+}
+
+Failure Frame::read_record(int unit, RecordView &record) {
+  Unit &u = units_->unit[unit];
+  if (const int error = u.input->next_record(record)) return {error, "read", true};
+  if (!record.line_feed) u.end_of_file = true;
+  return {};
+}
+
+bool Frame::end_of_file(int unit) const {
+  return units_->unit[unit].end_of_file;
+}
+
+const char *Frame::buffered_input(int unit, std::size_t &size) const {
+  return units_->unit[unit].input->buffered(size);
+}
+
+void Frame::take_input(int unit, std::size_t bytes) {
+  units_->unit[unit].input->take(bytes);
+}
+
+Failure Frame::prepare_write(int unit) {
+  Unit &u = units_->unit[unit];
+  if (!u.may_write) {
+    // Reopen for reading and writing where the read-only stream stood.
+    constexpr Failure cannot_write{127, "write start", false};
+    std::int64_t position = -1;
+    int fd = -1;
+    if (system_.position(u.fd, position) != 0 ||
+        system_.open(u.name, OpenMode::read_write, fd) != 0) {
+      return cannot_write;
+    }
+    if (system_.seek(fd, position) != 0) {
+      static_cast<void>(system_.close(fd));
+      return cannot_write;
+    }
+    platform::SignalHold hold;
+    static_cast<void>(system_.close(u.fd));
+    u.fd = fd;
+    u.may_read = u.may_write = true;
+    u.output->attach(units_->file_storage, sizeof units_->file_storage, position);
+  }
+  u.last_write = true;
+  return {};
+}
+
+std::size_t Frame::output_room(int unit) const {
+  return units_->unit[unit].output->room();
+}
+
+Failure Frame::reserve_output(int unit, std::size_t size, char *&place) {
+  Unit &u = units_->unit[unit];
+  if (u.output->room() < size) {
+    if (const int error = flush(system_, u, units_->stream_chunk)) return {error, "write", true};
+  }
+  place = u.output->place();
+  return {};
+}
+
+void Frame::commit_output(int unit, std::size_t size) {
+  units_->unit[unit].output->commit(size);
+}
+
+void Frame::write_console(std::string_view text) {
+  Unit &u = units_->unit[kOutputUnit];
+  u.output->append(system_, u.fd, text);
+  if (u.flush_each_line) flush_console();
+}
+
+void Frame::flush_console() {
+  static_cast<void>(flush(system_, units_->unit[kOutputUnit], units_->stream_chunk));
+}
+
+void Frame::write_error(std::string_view text, bool now) {
+  static_cast<void>(write_all(system_, units_->error_fd, text.data(), text.size(), -1, now));
+}
+
+void Frame::close_all(ClosingCause cause) {
+  Units &s = *units_;
+  const bool from_handler = cause == ClosingCause::from_handler;
+  if (from_handler) {
+    // On Windows the run's thread goes on meanwhile: the handler closes
+    // only once it holds the frame's lock.
+    if (!platform::enter_handler_closing()) return;
+  } else {
+    platform::SignalHold hold;
+    if (s.closing_begun) return;
+    s.closing_begun = 1;
+  }
+  for (Unit &u : s.unit) {
+    if (u.connected) static_cast<void>(close_unit(system_, u, s.stream_chunk, false, from_handler));
+  }
+}
+
+} // namespace cdmg

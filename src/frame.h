@@ -1,0 +1,96 @@
+// The I/O frame: numbered units over the system seam, their buffers, the
+// opening and closing of files, and the closings that end a run. It says
+// nothing on its own: an operation that fails returns the failure, and the
+// statement layer decides what becomes of it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "shared_types.h"
+#include "system.h"
+
+namespace cdmg {
+
+inline constexpr int kErrorUnit = 0;
+inline constexpr int kInputUnit = 5;
+inline constexpr int kOutputUnit = 6;
+inline constexpr int kFileUnit = 11;
+
+enum class OpenStatus { old_file, unknown };
+
+// An operation that failed: a system error number (`system`), or -1 or a
+// run-time error number from 100 on, with the word that names it.
+struct Failure {
+  int error = 0;
+  const char *context = nullptr;
+  bool system = false;
+  explicit operator bool() const { return context != nullptr; }
+};
+
+// Why every unit is being closed: the run's end, a failure report, or a
+// signal handler (whose closing never waits on a stream and never fails).
+enum class ClosingCause { normal, after_report, from_handler };
+
+// What the failure report says of a unit.
+struct UnitName {
+  bool named = false;
+  std::string_view name;
+};
+
+class Frame {
+public:
+  // Connects units 0, 5 and 6 to standard error, input and output.
+  explicit Frame(System &system, int error_fd = 2, int input_fd = 0, int output_fd = 1);
+  ~Frame();
+  Frame(const Frame &) = delete;
+  Frame &operator=(const Frame &) = delete;
+
+  System &system() const { return system_; }
+
+  // Connects a unit to the named file (80 characters, trailing blanks not
+  // part of the name): status old_file must find it; unknown may create it.
+  Failure open(int unit, std::string_view name80, OpenStatus status);
+  // Writes what is left, cuts a written file back to its position, and
+  // frees the unit. A unit whose closing failed stays connected, named.
+  Failure close(int unit);
+  UnitName describe(int unit) const;
+
+  // The unit's next record; its end-of-file mark is set once a read met the
+  // end of its file.
+  Failure read_record(int unit, RecordView &record);
+  bool end_of_file(int unit) const;
+  // The bytes read but not yet taken, for reading whole records in place;
+  // then taking them. Records taken end with line feeds, so the end-of-file
+  // mark stays as it is.
+  const char *buffered_input(int unit, std::size_t &size) const;
+  void take_input(int unit, std::size_t bytes);
+
+  // Row output to a file unit: a unit that may only read is reopened for
+  // writing first. A statement's text is placed, then committed whole.
+  Failure prepare_write(int unit);
+  std::size_t output_room(int unit) const;
+  Failure reserve_output(int unit, std::size_t size, char *&place);
+  void commit_output(int unit, std::size_t size);
+
+  // Console lines on unit 6; their writes are not examined.
+  void write_console(std::string_view text);
+  void flush_console();
+  // Standard error. With `now` (a handler) the write never waits.
+  void write_error(std::string_view text, bool now = false);
+
+  // Closes every connected unit, failures ignored. A normal or reporting
+  // closing runs once; a handler's goes over every unit again, even one
+  // that another closing left half-way, and writes only what was never
+  // confirmed.
+  void close_all(ClosingCause cause);
+
+private:
+  struct Units;
+  System &system_;
+  std::unique_ptr<Units> units_;
+};
+
+} // namespace cdmg

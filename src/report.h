@@ -1,0 +1,94 @@
+// The statement layer's side of the frame: the read and write statements,
+// the state they leave for the run-time failure report, and the report,
+// which turns a failure into its lines on standard error and the abnormal
+// end.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "frame.h"
+
+namespace cdmg {
+
+// A format as the program holds it, from its opening parenthesis through the
+// matching closing one. A list statement's "list io" stands in its place,
+// and no end of a statement clears it.
+struct Format {
+  const char *text;
+  std::size_t length;
+  bool formatted;
+};
+inline constexpr Format kListIo{"list io", 7, false};
+inline constexpr Format kTextFormat{"(a80)", 5, true};
+inline constexpr Format kDataFormat{"(8E10.4)", 8, true};
+// The row format keeps the byte 2 in place of the apostrophes around its comma.
+inline constexpr Format kRowFormat{"(F7.3,3(\x02,\x02,F10.3))", 19, true};
+
+enum class Direction { reading, writing };
+
+// Run-time error numbers of the failure report.
+inline constexpr int kEndOfFile = -1;
+inline constexpr int kUnexpectedCharacter = 115;
+inline constexpr int kSubscriptOutOfBounds = 125;
+
+class Io {
+public:
+  explicit Io(Frame &frame) : frame_(frame) {}
+  Io(const Io &) = delete;
+  Io &operator=(const Io &) = delete;
+
+  Frame &frame() const { return frame_; }
+
+  // The frame's operations; a failure ends the run with the report. An
+  // opening makes its unit the current one.
+  void open(int unit, std::string_view name80, OpenStatus status);
+  void close(int unit);
+  RecordView read_record(int unit);
+  void prepare_write(int unit);
+  char *reserve_output(int unit, std::size_t size);
+
+  // One "(a80)" read statement: the unit's next record as an 80-character
+  // text. The end of the file, met before or inside it, ends the run.
+  void read_text_record(int unit, char *text80);
+
+  // Writes the report to standard error and ends the process abnormally
+  // after closing every unit. `error` is -1 or a run-time number from 100.
+  [[noreturn]] void report(const Failure &failure);
+  [[noreturn]] void report(int error, const char *context) { report({error, context, false}); }
+
+private:
+  friend class Statement;
+
+  Frame &frame_;
+  int current_unit_ = -1;
+  Format current_format_{nullptr, 0, false};
+  bool format_current_ = false;
+  Direction direction_ = Direction::writing;
+  bool report_begun_ = false;
+};
+
+// One read or write statement: sets the current unit, format and direction
+// for the report, and ends a formatted statement when it goes out of scope
+// ("list io" stays current until the next statement).
+class Statement {
+public:
+  Statement(Io &io, int unit, const Format &format, Direction direction)
+      : io_(io), formatted_(format.formatted) {
+    io.current_unit_ = unit;
+    io.current_format_ = format;
+    io.format_current_ = true;
+    io.direction_ = direction;
+  }
+  ~Statement() {
+    if (formatted_) io_.format_current_ = false;
+  }
+  Statement(const Statement &) = delete;
+  Statement &operator=(const Statement &) = delete;
+
+private:
+  Io &io_;
+  bool formatted_;
+};
+
+} // namespace cdmg
