@@ -232,9 +232,4 @@ ListLine &ListLine::real(float value) {
   return *this;
 }
 
-void ListLine::end() {
-  out_ += '\n';
-  position_ = 0;
-}
-
 } // namespace cdmg

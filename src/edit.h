@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "simd.h"
 
@@ -201,18 +202,21 @@ std::string integer_item_text(std::int32_t value);
 
 // Lays out one console list statement: items break onto a further line
 // before the line position would reach 80, and every line ends with "\n".
+// `end` gives the statement's text.
 class ListLine {
 public:
-  explicit ListLine(std::string &out) : out_(out) {}
   ListLine &text(std::string_view item);
   ListLine &integer(std::int32_t value);
   ListLine &real(float value);
-  void end();
+  std::string end() {
+    out_ += '\n';
+    return std::move(out_);
+  }
 
 private:
   void break_before(std::size_t counted);
   void append(std::string_view placed);
-  std::string &out_;
+  std::string out_;
   std::size_t position_ = 0;
 };
 

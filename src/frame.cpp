@@ -23,30 +23,30 @@ struct Unit {
   bool connected = false;
   bool named = false;
   bool positionable = false; // asked of the system at the opening
-  bool may_read = false;
   bool may_write = false;
   bool end_of_file = false;
   bool last_write = false;
   bool flush_each_line = false;
 };
 
-// The opening attempts of a name: the first that succeeds gives the
-// descriptor; else the error of the last. A FIFO that is only read is
-// opened for reading only: a reader that also writes would never see the
-// end of its data.
+// The opening attempts of a name in turn: the mode of the first that
+// succeeds, or the error of the last. A FIFO that is only read is opened for
+// reading only: a reader that also writes would never see the end of its data.
 int open_attempts(System &sys, const char *name, OpenStatus status, FileKind kind, int &fd,
-                  bool &may_read, bool &may_write) {
-  may_read = may_write = true;
-  if (!(status == OpenStatus::old_file && kind == FileKind::fifo) &&
-      sys.open(name, OpenMode::read_write, fd) == 0) {
-    return 0;
+                  OpenMode &mode) {
+  const bool only_read = status == OpenStatus::old_file && kind == FileKind::fifo;
+  int error = 0;
+  for (const OpenMode attempt :
+       {OpenMode::read_write, OpenMode::read_only, OpenMode::create_write_only}) {
+    if ((attempt == OpenMode::read_write && only_read) ||
+        (attempt == OpenMode::create_write_only && status != OpenStatus::unknown)) {
+      continue;
+    }
+    mode = attempt;
+    error = sys.open(name, attempt, fd);
+    if (error == 0) break;
   }
-  may_write = false;
-  const int error = sys.open(name, OpenMode::read_only, fd);
-  if (error == 0 || status != OpenStatus::unknown) return error;
-  may_read = false;
-  may_write = true;
-  return sys.open(name, OpenMode::create_write_only, fd);
+  return error;
 }
 
 } // namespace
@@ -78,34 +78,24 @@ Frame::Frame(System &system, int error_fd, int input_fd, int output_fd)
   s.stream_chunk = atomic < kRowBytes ? kRowBytes : atomic / kRowBytes * kRowBytes;
   s.error_fd = error_fd;
 
-  Unit &err = s.unit[kErrorUnit];
-  err.connected = true;
-  err.fd = error_fd;
-  err.may_write = true;
-  err.last_write = true;
-  err.positionable = system.can_position(error_fd);
-
-  Unit &in = s.unit[kInputUnit];
-  in.connected = true;
-  in.fd = input_fd;
-  in.may_read = true;
-  in.positionable = system.can_position(input_fd);
+  const auto connect = [&](int unit, int fd, bool writes) -> Unit & {
+    Unit &u = s.unit[unit];
+    u.connected = true;
+    u.fd = fd;
+    u.may_write = u.last_write = writes;
+    u.positionable = system.can_position(fd);
+    return u;
+  };
+  connect(kErrorUnit, error_fd, true);
+  connect(kInputUnit, input_fd, false).input = &s.console_input;
   s.console_input.attach(system, input_fd, s.console_in_storage, sizeof s.console_in_storage);
-  in.input = &s.console_input;
-
-  Unit &out = s.unit[kOutputUnit];
-  out.connected = true;
-  out.fd = output_fd;
-  out.may_write = true;
-  out.last_write = true;
-  out.positionable = system.can_position(output_fd);
+  Unit &out = connect(kOutputUnit, output_fd, true);
   out.flush_each_line = system.is_terminal(output_fd);
-  s.console_output.attach(s.console_out_storage, sizeof s.console_out_storage, 0);
   out.output = &s.console_output;
+  s.console_output.attach(s.console_out_storage, sizeof s.console_out_storage, 0);
 }
 
-// A file still open is the process's end to close, as after a handler.
-Frame::~Frame() = default;
+Frame::~Frame() = default; // a file still open is the process's end to close
 
 namespace {
 
@@ -190,18 +180,16 @@ Failure Frame::open(int unit, std::string_view name80, OpenStatus status) {
   // No hold here: opening a FIFO waits for its writer, and an interrupt
   // must still end the run meanwhile.
   int fd = -1;
-  bool may_read = false;
-  bool may_write = false;
-  if (const int error = open_attempts(system_, u.name, status, kind, fd, may_read, may_write)) {
+  OpenMode mode = OpenMode::read_write;
+  if (const int error = open_attempts(system_, u.name, status, kind, fd, mode)) {
     return {error, "open", true};
   }
   const bool positionable = system_.can_position(fd);
   platform::SignalHold hold;
   u.connected = true;
   u.fd = fd;
-  u.may_read = may_read;
-  u.may_write = may_write;
-  u.last_write = !may_read; // the creating attempt starts out writing
+  u.may_write = mode != OpenMode::read_only;
+  u.last_write = mode == OpenMode::create_write_only; // a created file starts out written
   u.end_of_file = false;
   u.flush_each_line = false;
   u.positionable = positionable;
@@ -216,10 +204,10 @@ Failure Frame::close(int unit) {
   return close_unit(system_, units_->unit[unit], units_->stream_chunk, true, false);
 }
 
-UnitName Frame::describe(int unit) const {
+std::optional<std::string_view> Frame::file_name(int unit) const {
   const Unit &u = units_->unit[unit];
-  if (!u.named) return {};
-  return {true, std::string_view(u.name, u.name_length)};
+  if (!u.named) return std::nullopt;
+  return std::string_view(u.name, u.name_length);
 }
 
 Failure Frame::read_record(int unit, RecordView &record) {
@@ -259,7 +247,7 @@ Failure Frame::prepare_write(int unit) {
     platform::SignalHold hold;
     static_cast<void>(system_.close(u.fd));
     u.fd = fd;
-    u.may_read = u.may_write = true;
+    u.may_write = true;
     u.output->attach(units_->file_storage, sizeof units_->file_storage, position);
   }
   u.last_write = true;

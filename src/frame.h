@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "shared_types.h"
@@ -34,12 +35,6 @@ struct Failure {
 // signal handler (whose closing never waits on a stream and never fails).
 enum class ClosingCause { normal, after_report, from_handler };
 
-// What the failure report says of a unit.
-struct UnitName {
-  bool named = false;
-  std::string_view name;
-};
-
 class Frame {
 public:
   // Connects units 0, 5 and 6 to standard error, input and output.
@@ -56,7 +51,8 @@ public:
   // Writes what is left, cuts a written file back to its position, and
   // frees the unit. A unit whose closing failed stays connected, named.
   Failure close(int unit);
-  UnitName describe(int unit) const;
+  // The unit's file name, for the failure report; none for a standard unit.
+  std::optional<std::string_view> file_name(int unit) const;
 
   // The unit's next record; its end-of-file mark is set once a read met the
   // end of its file.

@@ -1,8 +1,7 @@
-// A unit's output buffer. Statements place their text after the committed
-// bytes and count once committed, so that a signal handler never writes half
-// a row; the run writes the committed bytes and starts the buffer again.
-// While a write is under way `in_flight_end` marks where it ends, so that a
-// handler knows which bytes may have reached the stream already.
+// A unit's output buffer. A statement's text counts once committed, so that
+// a signal handler never writes half a row. While a write is under way
+// `in_flight_end` marks where it ends: those bytes may have reached the
+// stream already.
 #pragma once
 
 #include <atomic>
@@ -37,8 +36,7 @@ public:
   // size), and starts again: bytes that failed are never offered again.
   // 0 or the system error.
   int flush(System &system, int fd, std::size_t chunk);
-  // Places text, flushing whenever the buffer is full; flush failures are
-  // not examined (console output).
+  // Places text, flushing whenever full, failures not examined (console).
   void append(System &system, int fd, std::string_view text);
 
   // A handler's flush: each committed byte the run has not confirmed, once.

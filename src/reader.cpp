@@ -1,6 +1,6 @@
 #include "reader.h"
 
-#include "console.h"
+#include "edit.h"
 #include "fields.h"
 #include "platform.h"
 #include "text_input.h"
@@ -24,7 +24,7 @@ void skip_records(Io &io, int count) {
 void echo_header_record(Io &io) {
   char line[kTextWidth];
   io.read_text_record(kFileUnit, line);
-  ConsoleLine(io).text(std::string_view(line, kTextWidth)).end();
+  io.console(ListLine().text(std::string_view(line, kTextWidth)).end());
 }
 
 // Reads one data record into positions first..first+7; false at the end of
@@ -107,10 +107,10 @@ std::int32_t read_component(Io &io, std::string_view name80, float *samples) {
     in = kFieldsPerRecord * (i - 1) + 1;
     if (!read_data_record(io, samples, in)) break;
   }
-  ConsoleLine(io).text("i,in=").integer(i).integer(in).end();
+  io.console(ListLine().text("i,in=").integer(i).integer(in).end());
   const std::int32_t nt = kFieldsPerRecord * (i - 1);
-  ConsoleLine(io).text("nt=").integer(nt).end();
-  io.close(kFileUnit);
+  io.console(ListLine().text("nt=").integer(nt).end());
+  io.check(io.frame().close(kFileUnit));
   return nt;
 }
 

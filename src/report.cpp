@@ -1,6 +1,7 @@
 // The run-time failure report and the abnormal end that follows it.
 #include "report.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "fields.h"
@@ -22,16 +23,8 @@ public:
   }
   Message &operator<<(long long value) {
     char digits[24];
-    char *end = digits + sizeof digits;
-    char *p = end;
-    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
-                                             : static_cast<unsigned long long>(value);
-    do {
-      *--p = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) *--p = '-';
-    return *this << std::string_view(p, static_cast<std::size_t>(end - p));
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
   }
   std::string_view text() const { return {text_, length_}; }
 
@@ -82,27 +75,24 @@ constexpr int kLastMessage = 132;
 
 void Io::open(int unit, std::string_view name80, OpenStatus status) {
   current_unit_ = unit;
-  if (const Failure failure = frame_.open(unit, name80, status)) report(failure);
-}
-
-void Io::close(int unit) {
-  if (const Failure failure = frame_.close(unit)) report(failure);
+  check(frame_.open(unit, name80, status));
 }
 
 RecordView Io::read_record(int unit) {
   RecordView record{};
-  if (const Failure failure = frame_.read_record(unit, record)) report(failure);
+  check(frame_.read_record(unit, record));
   return record;
-}
-
-void Io::prepare_write(int unit) {
-  if (const Failure failure = frame_.prepare_write(unit)) report(failure);
 }
 
 char *Io::reserve_output(int unit, std::size_t size) {
   char *place = nullptr;
-  if (const Failure failure = frame_.reserve_output(unit, size, place)) report(failure);
+  check(frame_.reserve_output(unit, size, place));
   return place;
+}
+
+void Io::console(std::string_view text) {
+  Statement statement(*this, kOutputUnit, kListIo, Direction::writing);
+  frame_.write_console(text);
 }
 
 void Io::read_text_record(int unit, char *text80) {
@@ -139,17 +129,15 @@ void Io::report(const Failure &failure) {
   if (current_unit_ < 0) {
     state << "apparent state: internal I/O\n";
   } else {
-    const UnitName unit = frame_.describe(current_unit_);
-    state << "apparent state: unit " << static_cast<long long>(current_unit_) << " ";
-    if (unit.named)
-      state << "named " << unit.name << "\n";
-    else
-      state << "(unnamed)\n";
+    const auto name = frame_.file_name(current_unit_);
+    state << "apparent state: unit " << static_cast<long long>(current_unit_)
+          << (name ? " named " : " (unnamed)") << name.value_or("") << "\n";
   }
   if (format_current_) {
     state << "last format: " << std::string_view(current_format_.text, current_format_.length)
           << "\n";
   }
+  // The state line, then " IO" that ends it.
   state << "lately " << (direction_ == Direction::reading ? "reading" : "writing")
         << " sequential formatted external"
         << " IO\n";

@@ -40,14 +40,18 @@ public:
 
   Frame &frame() const { return frame_; }
 
-  // The frame's operations; a failure ends the run with the report. An
-  // opening makes its unit the current one.
+  // A failure of the frame's ends the run with the report.
+  void check(const Failure &failure) {
+    if (failure) report(failure);
+  }
+  // The frame's operations so checked. An opening makes its unit the
+  // current one.
   void open(int unit, std::string_view name80, OpenStatus status);
-  void close(int unit);
   RecordView read_record(int unit);
-  void prepare_write(int unit);
   char *reserve_output(int unit, std::size_t size);
 
+  // One console list output statement on unit 6: its text as ListLine laid it out.
+  void console(std::string_view text);
   // One "(a80)" read statement: the unit's next record as an 80-character
   // text. The end of the file, met before or inside it, ends the run.
   void read_text_record(int unit, char *text80);

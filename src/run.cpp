@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "console.h"
+#include "edit.h"
 #include "platform.h"
 #include "reader.h"
 #include "signals.h"
@@ -45,21 +45,21 @@ std::int32_t run_sequence(Frame &frame, Samples &samples) {
   char infile1[kTextWidth];
   char infile2[kTextWidth];
   char infile3[kTextWidth];
-  ConsoleLine(io).text("Program for Reading CDMG-TYpe Strong Motion Data").end();
-  ConsoleLine(io).end();
-  ConsoleLine(io).text("Enter 1st File Name of 3 Components").end();
-  ConsoleLine(io).text("Enter 2nd File Name of 3 Components").end();
-  ConsoleLine(io).text("Enter 3rd File Name of 3 Components").end();
+  io.console(ListLine().text("Program for Reading CDMG-TYpe Strong Motion Data").end());
+  io.console(ListLine().end());
+  io.console(ListLine().text("Enter 1st File Name of 3 Components").end());
+  io.console(ListLine().text("Enter 2nd File Name of 3 Components").end());
+  io.console(ListLine().text("Enter 3rd File Name of 3 Components").end());
   set_text(infile1, "WKZ-base-N022.txt");
   set_text(infile2, "WKZ-base-N292.txt");
   set_text(infile3, "WKZ-base-UP.txt");
   const float dt = 0.01f;
-  ConsoleLine(io).text(" assumed dt =").real(dt).end();
+  io.console(ListLine().text(" assumed dt =").real(dt).end());
   std::int32_t nt = read_component(io, text_of(infile1), samples.x);
   nt = read_component(io, text_of(infile2), samples.y);
   nt = read_component(io, text_of(infile3), samples.z);
-  ConsoleLine(io).end();
-  ConsoleLine(io).text("Enter Output Acceleration File Name (CSV format)").end();
+  io.console(ListLine().end());
+  io.console(ListLine().text("Enter Output Acceleration File Name (CSV format)").end());
   frame.flush_console(); // the person must see the prompt before we wait
   io.read_text_record(kInputUnit, infile1);
   write_table(io, text_of(infile1), nt, dt, samples.x, samples.y, samples.z);

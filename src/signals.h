@@ -1,12 +1,9 @@
-// Handlers that end a run stopped from outside its sequence.
-//
-// What a handler calls, all of it async-signal-safe: write (and fcntl around
-// it, so that no write waits) on standard error; for each connected unit the
-// system calls write, write_at, seek, position, size, cut_back and close
-// (never error_text: a failure there is not reported); sigprocmask
-// (SignalHold); then _exit, or sigaction and abort. On Windows the handler
-// runs on a thread of its own and first waits at most a second for the
-// frame's lock.
+// Handlers that end a run stopped from outside its sequence. All they call
+// is async-signal-safe: the system's writes (fcntl around a write that must
+// not wait), write_at, seek, position, size, cut_back and close, never
+// error_text; sigprocmask; _exit, or sigaction and abort. On Windows a
+// handler runs on a thread of its own and first waits at most a second for
+// the frame's lock.
 #pragma once
 
 namespace cdmg {

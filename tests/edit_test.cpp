@@ -194,25 +194,20 @@ TEST(ConsoleItems, LineBreaks) {
       {"negative counts digits only", 75, -123, " -123\n"},
   };
   for (const auto &c : cases) {
-    std::string out;
-    cdmg::ListLine(out).text(std::string(c.text_length, 'a')).integer(c.number).end();
+    const std::string out =
+        cdmg::ListLine().text(std::string(c.text_length, 'a')).integer(c.number).end();
     EXPECT_EQ(out, " " + std::string(c.text_length, 'a') + c.tail) << c.what;
   }
-  std::string out;
-  cdmg::ListLine(out).text(std::string(80, 'h')).end();
-  EXPECT_EQ(out, " " + std::string(80, 'h') + "\n") << "a long item alone never breaks";
-  out.clear();
-  cdmg::ListLine(out).text(std::string(70, 'a')).text("0123456789").text("b").end();
-  EXPECT_EQ(out, " " + std::string(70, 'a') + "\n 0123456789b\n") << "blank after a break";
-  out.clear();
-  cdmg::ListLine(out).text(" assumed dt =").real(0.01f).end();
-  EXPECT_EQ(out, "  assumed dt =  0.00999999978\n");
-  out.clear();
-  cdmg::ListLine(out).end();
-  EXPECT_EQ(out, "\n");
-  out.clear();
-  cdmg::ListLine(out).text(std::string(60, 'a')).real(1.0e10f).real(0.01f).end();
-  EXPECT_EQ(out, " " + std::string(60, 'a') + "  1.E+010\n  0.00999999978\n")
+  EXPECT_EQ(cdmg::ListLine().text(std::string(80, 'h')).end(), " " + std::string(80, 'h') + "\n")
+      << "a long item alone never breaks";
+  EXPECT_EQ(cdmg::ListLine().text(std::string(70, 'a')).text("0123456789").text("b").end(),
+            " " + std::string(70, 'a') + "\n 0123456789b\n")
+      << "blank after a break";
+  EXPECT_EQ(cdmg::ListLine().text(" assumed dt =").real(0.01f).end(),
+            "  assumed dt =  0.00999999978\n");
+  EXPECT_EQ(cdmg::ListLine().end(), "\n");
+  EXPECT_EQ(cdmg::ListLine().text(std::string(60, 'a')).real(1.0e10f).real(0.01f).end(),
+            " " + std::string(60, 'a') + "  1.E+010\n  0.00999999978\n")
       << "a real item counts its whole text";
 }
 

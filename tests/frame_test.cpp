@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "console.h"
+#include "edit.h"
 #include "harness.h"
 #include "memory_system.h"
 #include "reader.h"
@@ -107,11 +107,11 @@ TEST_F(Frame, ReportFirstLines) {
 TEST_F(Frame, ClosingCutsAWrittenFileBack) {
   system.add_file("t.csv", "0123456789");
   io.open(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::unknown);
-  io.prepare_write(cdmg::kFileUnit);
+  io.check(frame.prepare_write(cdmg::kFileUnit));
   std::memcpy(io.reserve_output(cdmg::kFileUnit, 3), "abc", 3);
   frame.commit_output(cdmg::kFileUnit, 3);
   std::memcpy(io.reserve_output(cdmg::kFileUnit, 3), "XYZ", 3); // never committed
-  io.close(cdmg::kFileUnit);
+  io.check(frame.close(cdmg::kFileUnit));
   EXPECT_EQ(system.bytes("t.csv"), "abc");
   EXPECT_EQ(system.open_descriptors(), 0);
 }
@@ -119,7 +119,7 @@ TEST_F(Frame, ClosingCutsAWrittenFileBack) {
 TEST_F(Frame, ReadingWithoutWritingLeavesAFileAsItWas) {
   system.add_file("t.csv", "0123456789");
   io.open(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::old_file);
-  io.close(cdmg::kFileUnit);
+  io.check(frame.close(cdmg::kFileUnit));
   EXPECT_EQ(system.bytes("t.csv"), "0123456789");
 }
 
@@ -160,7 +160,7 @@ TEST_F(Frame, WriterWritesRowsAndLeavesAnOlderFileAloneWithoutThem) {
 }
 
 TEST_F(Frame, FreeUnitsCloseQuietly) {
-  io.close(42); // never connected: nothing to do, nothing to report
+  io.check(frame.close(42)); // never connected: nothing to do, nothing to report
   EXPECT_EQ(system.err(), "");
 }
 
@@ -168,7 +168,7 @@ TEST_F(Frame, ConsoleLinesBeyondTheBufferAreWrittenInOrder) {
   std::string expected;
   for (int k = 0; k < 200; ++k) {
     const std::string item = "line " + std::to_string(k) + std::string(70, '.');
-    cdmg::ConsoleLine(io).text(item).end();
+    io.console(cdmg::ListLine().text(item).end());
     expected += " " + item + "\n";
   }
   frame.flush_console();
@@ -196,7 +196,7 @@ TEST_F(Frame, ReopenThatCannotReturnToItsPlaceCannotWrite) {
   io.open(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::unknown);
   EXPECT_TRUE(aborts([&] {
     cdmg::Statement statement(io, cdmg::kFileUnit, cdmg::kRowFormat, cdmg::Direction::writing);
-    io.prepare_write(cdmg::kFileUnit);
+    io.check(frame.prepare_write(cdmg::kFileUnit));
   }));
   EXPECT_EQ(system.err(), "write start: can't write file\n" +
                               state("11 named t.csv", harness::kRowFormat, "writing"));
@@ -209,7 +209,7 @@ TEST_F(Frame, ReopenThatCannotReturnToItsPlaceCannotWrite) {
 TEST_F(Frame, HandlerClosingNeverWaitsOnAFullFifo) {
   system.add_fifo("t.fifo", "", 4100); // room for one write of 97 rows
   io.open(cdmg::kFileUnit, name80("t.fifo"), cdmg::OpenStatus::unknown);
-  io.prepare_write(cdmg::kFileUnit);
+  io.check(frame.prepare_write(cdmg::kFileUnit));
   std::string rows;
   for (int i = 0; i < 200; ++i) {
     const std::string row = harness::row(i * 0.01, i, 0, 0);
