@@ -137,7 +137,6 @@ void Io::report(const Failure &failure) {
     state << "last format: " << std::string_view(current_format_.text, current_format_.length)
           << "\n";
   }
-  // The state line, then " IO" that ends it.
   state << "lately " << (direction_ == Direction::reading ? "reading" : "writing")
         << " sequential formatted external"
         << " IO\n";

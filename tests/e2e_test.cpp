@@ -69,17 +69,6 @@ TEST_F(Run, NormalRunWritesTranscriptAndTable) {
   EXPECT_EQ(folder.files().size(), 4u);
 }
 
-TEST_F(Run, BundledExampleGivesItsExpectedTable) {
-  for (const auto &name : {kFirst, kSecond, kThird}) {
-    folder.write(name, harness::read_file(std::filesystem::path(CDMG_EXAMPLES_DIR) / name));
-  }
-  const auto outcome = folder.run("table.csv\n");
-  EXPECT_EQ(outcome.exit_status, 0);
-  EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(folder.read("table.csv"),
-            harness::read_file(std::filesystem::path(CDMG_EXAMPLES_DIR) / "expected.csv"));
-}
-
 TEST_F(Run, MissingComponentFileEndsRunBeforeItsLines) {
   struct Case {
     std::vector<std::string> present;
@@ -396,22 +385,6 @@ TEST_F(Run, NoSamplesLeavesExistingFileUntouched) {
   EXPECT_EQ(folder.read("new.csv"), "");
 }
 
-TEST_F(Run, FolderNamesCannotBeOpened) {
-  std::filesystem::create_directory(folder.path() / kFirst);
-  auto outcome = folder.run("t.csv\n");
-  expect_abort(outcome, banner(),
-               "open: Is a directory\n" + state("11 named " + kFirst, "list io", "writing"));
-
-  Folder other;
-  other.write(kFirst, component_file("X", {}));
-  other.write(kSecond, component_file("Y", {}));
-  other.write(kThird, component_file("Z", {}));
-  std::filesystem::create_directory(other.path() / "out");
-  outcome = other.run("out\n");
-  expect_abort(outcome, console(0, 0, 0),
-               "open: Is a directory\n" + state("11 named out", nullptr, "reading"));
-}
-
 // A table name the system refuses: the report shows the system's own error
 // of the opening, whatever the checks made after it.
 TEST_F(Run, RefusedTableNameReportsTheOpeningsError) {
@@ -452,37 +425,6 @@ TEST_F(Run, RefusedTableNameReportsTheOpeningsError) {
   }
 }
 
-TEST_F(Run, TableThatMayOnlyBeReadCannotBeWritten) {
-#ifdef _WIN32
-  GTEST_SKIP() << "needs /proc, a Linux file system";
-#endif
-  // This file opens for reading but never for writing, even for root.
-  const std::string name = "/proc/sys/kernel/ostype";
-  const std::string before = harness::read_file(name);
-  write_components({}, {}, {"1"});
-  auto outcome = folder.run(name + "\n");
-  expect_abort(outcome, console(0, 0, 1),
-               "write start: can't write file\n" +
-                   state("11 named " + name, kRowFormat, "writing"));
-  write_components({}, {}, {});
-  expect_normal(folder.run(name + "\n"), console(0, 0, 0));
-  EXPECT_EQ(harness::read_file(name), before);
-}
-
-TEST_F(Run, ReadOnlyTableFileIsLeftUnchanged) {
-#ifdef _WIN32
-  GTEST_SKIP() << "POSIX permissions; under wine they follow the Linux user's rights";
-#else
-  if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
-#endif
-  write_components({}, {}, {"1"});
-  folder.write("ro.csv", "old");
-  std::filesystem::permissions(folder.path() / "ro.csv", std::filesystem::perms::owner_read);
-  expect_abort(folder.run("ro.csv\n"), console(0, 0, 1),
-               "write start: can't write file\n" + state("11 named ro.csv", kRowFormat, "writing"));
-  EXPECT_EQ(folder.read("ro.csv"), "old");
-}
-
 TEST_F(Run, ClosedErrorStreamNeverReachesFiles) {
 #ifdef _WIN32
   GTEST_SKIP() << "closing a standard stream before the start is a POSIX set-up";
@@ -495,30 +437,6 @@ TEST_F(Run, ClosedErrorStreamNeverReachesFiles) {
   EXPECT_TRUE(outcome.aborted);
   EXPECT_EQ(folder.files(), before);
 #endif
-}
-
-TEST_F(Run, FullDeviceEndsRunWithWriteFailure) {
-#ifdef _WIN32
-  GTEST_SKIP() << "needs /dev/full, a Linux device";
-#endif
-  struct Case {
-    int records;
-    const char *format; // a buffer that fills mid-table fails inside a row
-  };
-  for (const Case c : {Case{1, nullptr}, Case{400, kRowFormat}}) {
-    Folder here;
-    here.write(kFirst, component_file("X", {}));
-    here.write(kSecond, component_file("Y", {}));
-    here.write(kThird, component_file("Z", records(c.records, "1")));
-    const auto outcome = here.run("/dev/full\n");
-    EXPECT_EQ(outcome.out,
-              banner() + component_lines("X", 1, 1, 0) + component_lines("Y", 1, 1, 0) +
-                  component_lines("Z", c.records + 1, 8 * c.records + 1, 8 * c.records) +
-                  output_prompt());
-    EXPECT_EQ(outcome.err, "write: No space left on device\n" +
-                               state("11 named /dev/full", c.format, "writing"));
-    EXPECT_TRUE(outcome.aborted);
-  }
 }
 
 } // namespace

@@ -280,21 +280,6 @@ TEST(Failures, FifoComponentIsReadToItsEnd) {
   check(c);
 }
 
-TEST(Failures, FailedWriteIsReportedOnce) {
-  // The close flush fails: one report, and its closing cuts the older file
-  // back without writing the failed bytes again.
-  const Case c{"the close flush fails over an older file",
-               1,
-               [](MemorySystem &s) {
-                 s.add_file("t.csv", std::string(1000, 'A'));
-                 s.plan(Fault{Call::write, 2, EIO});
-               },
-               "write: " + text_of(EIO) + "\n" + state("11 named t.csv", nullptr, "writing"),
-               console(0, 0, 1),
-               ""};
-  check(c);
-}
-
 // A signal while the table is written: the console and every committed
 // row reach their files exactly once, whether it arrives before or after
 // the interrupted write did its work.
@@ -322,9 +307,8 @@ TEST(Failures, SignalDuringTableWrite) {
   }
 }
 
-// A FIFO table whose reader stopped: the write that waits is never tried
-// again by the handler, which ends the run at once. Writes of 97 rows; the
-// 19th, the first of the second buffer, finds the FIFO full.
+// A FIFO table nobody reads, written 97 rows a write: the 19th finds it full.
+// The handler never tries that write again, and ends the run at once.
 TEST(Failures, SignalWhileWritingToStoppedFifo) {
   MemorySystem system;
   lay_record(system, 400);

@@ -26,7 +26,13 @@ std::string name80(const std::string &name) {
 }
 
 // A frame of its own on an in-memory system, with its statement layer.
-class Frame : public ::testing::Test {
+struct OnMemory {
+  MemorySystem system;
+  cdmg::Frame frame{system};
+  cdmg::Io io{frame};
+};
+
+class Frame : public ::testing::Test, protected OnMemory {
 protected:
   // Runs `step`; true when it ended the process by the abnormal end.
   template <typename Step> static bool aborts(Step step) {
@@ -37,9 +43,6 @@ protected:
     }
     return false;
   }
-  MemorySystem system;
-  cdmg::Frame frame{system};
-  cdmg::Io io{frame};
 };
 
 TEST_F(Frame, StatementsSetWhatTheReportShows) {
@@ -56,20 +59,15 @@ TEST_F(Frame, StatementsSetWhatTheReportShows) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
-    MemorySystem fresh;
-    cdmg::Frame fresh_frame(fresh);
-    cdmg::Io fresh_io(fresh_frame);
+    OnMemory fresh;
     EXPECT_TRUE(aborts([&] {
-      if (c.ended) {
-        {
-          cdmg::Statement statement(fresh_io, cdmg::kInputUnit, c.format, cdmg::Direction::reading);
-        }
-        fresh_io.report(cdmg::kUnexpectedCharacter, "fmt");
+      {
+        cdmg::Statement statement(fresh.io, cdmg::kInputUnit, c.format, cdmg::Direction::reading);
+        if (!c.ended) fresh.io.report(cdmg::kUnexpectedCharacter, "fmt");
       }
-      cdmg::Statement statement(fresh_io, cdmg::kInputUnit, c.format, cdmg::Direction::reading);
-      fresh_io.report(cdmg::kUnexpectedCharacter, "fmt");
+      fresh.io.report(cdmg::kUnexpectedCharacter, "fmt");
     }));
-    EXPECT_EQ(fresh.err(),
+    EXPECT_EQ(fresh.system.err(),
               "fmt: read unexpected character\n" +
                   state("5 (unnamed)", c.format_line.empty() ? nullptr : c.format_line.c_str(),
                         "reading"));
@@ -92,15 +90,13 @@ TEST_F(Frame, ReportFirstLines) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.first);
-    MemorySystem fresh;
-    cdmg::Frame fresh_frame(fresh);
-    cdmg::Io fresh_io(fresh_frame);
+    OnMemory fresh;
     EXPECT_TRUE(aborts([&] {
-      cdmg::Statement statement(fresh_io, cdmg::kOutputUnit, cdmg::kListIo,
+      cdmg::Statement statement(fresh.io, cdmg::kOutputUnit, cdmg::kListIo,
                                 cdmg::Direction::writing);
-      fresh_io.report({c.error, "fmt", c.system_error});
+      fresh.io.report({c.error, "fmt", c.system_error});
     }));
-    EXPECT_EQ(fresh.err(), c.first + "\n" + state("6 (unnamed)", "list io", "writing"));
+    EXPECT_EQ(fresh.system.err(), c.first + "\n" + state("6 (unnamed)", "list io", "writing"));
   }
 }
 
@@ -114,49 +110,6 @@ TEST_F(Frame, ClosingCutsAWrittenFileBack) {
   io.check(frame.close(cdmg::kFileUnit));
   EXPECT_EQ(system.bytes("t.csv"), "abc");
   EXPECT_EQ(system.open_descriptors(), 0);
-}
-
-TEST_F(Frame, ReadingWithoutWritingLeavesAFileAsItWas) {
-  system.add_file("t.csv", "0123456789");
-  io.open(cdmg::kFileUnit, name80("t.csv"), cdmg::OpenStatus::old_file);
-  io.check(frame.close(cdmg::kFileUnit));
-  EXPECT_EQ(system.bytes("t.csv"), "0123456789");
-}
-
-TEST_F(Frame, TextRecordsArePaddedAndMayNotEndEarly) {
-  system.set_input("short\n" + std::string(85, 'L') + "\ncut");
-  char text[80];
-  io.read_text_record(cdmg::kInputUnit, text);
-  EXPECT_EQ(std::string(text, 80), name80("short"));
-  io.read_text_record(cdmg::kInputUnit, text);
-  EXPECT_EQ(std::string(text, 80), std::string(80, 'L'));
-  EXPECT_TRUE(aborts([&] { io.read_text_record(cdmg::kInputUnit, text); }));
-  EXPECT_EQ(system.err(), "fmt: end of file\n" + state("5 (unnamed)", "(a80)", "reading"));
-}
-
-TEST_F(Frame, ReaderStoresTheLastRecordWithoutLineFeedButDoesNotCountIt) {
-  system.add_file("c.txt", harness::header_records("C") + "       1.5       2.5\n    3.5000");
-  std::vector<float> samples(cdmg::kCapacity, 0.0f);
-  const std::int32_t nt = cdmg::read_component(io, name80("c.txt"), samples.data());
-  EXPECT_EQ(nt, 8);
-  EXPECT_EQ(samples[0], 1.5f);
-  EXPECT_EQ(samples[1], 2.5f);
-  EXPECT_EQ(samples[8], 3.5f) << "stored past the count";
-  EXPECT_EQ(system.out(), "");
-  frame.flush_console();
-  EXPECT_EQ(system.out(), harness::component_lines("C", 2, 9, 8));
-}
-
-TEST_F(Frame, WriterWritesRowsAndLeavesAnOlderFileAloneWithoutThem) {
-  const float x[] = {1.5f, -2.25f};
-  const float y[] = {0.0f, 1e9f};
-  const float z[] = {-0.0004f, 3.0f};
-  system.add_file("old.csv", "older");
-  cdmg::write_table(io, name80("old.csv"), 0, 0.01f, x, y, z);
-  EXPECT_EQ(system.bytes("old.csv"), "older");
-  cdmg::write_table(io, name80("t.csv"), 2, 0.01f, x, y, z);
-  EXPECT_EQ(system.bytes("t.csv"), "  0.000,     1.500,     0.000,     0.000\r\n"
-                                   "  0.010,    -2.250,**********,     3.000\r\n");
 }
 
 TEST_F(Frame, FreeUnitsCloseQuietly) {

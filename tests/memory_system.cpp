@@ -13,10 +13,10 @@
 namespace cdmg::testing {
 
 MemorySystem::MemorySystem() {
-  nodes_[""] = Node{FileKind::folder, {}, true, true, false};
-  nodes_[kStdin] = Node{FileKind::regular, {}, true, false, false};
-  nodes_[kStdout] = Node{FileKind::regular, {}, false, true, false};
-  nodes_[kStderr] = Node{FileKind::regular, {}, false, true, false};
+  nodes_[""] = Node{FileKind::folder, {}, true, true};
+  nodes_[kStdin] = Node{FileKind::regular, {}, true, false};
+  nodes_[kStdout] = Node{FileKind::regular, {}, false, true};
+  nodes_[kStderr] = Node{FileKind::regular, {}, false, true};
   descriptors_.resize(3);
   descriptors_[0] = Open{kStdin, 0, true, false, true};
   descriptors_[1] = Open{kStdout, 0, false, true, true};
@@ -25,17 +25,17 @@ MemorySystem::MemorySystem() {
 
 void MemorySystem::add_file(const std::string &name, const std::string &bytes, bool readable,
                             bool writable) {
-  nodes_[name] = Node{FileKind::regular, bytes, readable, writable, false};
+  nodes_[name] = Node{FileKind::regular, bytes, readable, writable};
 }
 void MemorySystem::add_folder(const std::string &name, bool writable) {
-  nodes_[name] = Node{FileKind::folder, {}, true, writable, false};
+  nodes_[name] = Node{FileKind::folder, {}, true, writable};
 }
 void MemorySystem::add_fifo(const std::string &name, const std::string &bytes,
                             std::size_t capacity) {
-  nodes_[name] = Node{FileKind::fifo, bytes, true, true, false, capacity};
+  nodes_[name] = Node{FileKind::fifo, bytes, true, true, capacity};
 }
 void MemorySystem::add_device(const std::string &name) {
-  nodes_[name] = Node{FileKind::character_device, {}, true, true, false};
+  nodes_[name] = Node{FileKind::character_device, {}, true, true};
 }
 bool MemorySystem::exists(const std::string &name) const {
   return nodes_.count(name) != 0;
@@ -51,16 +51,8 @@ std::map<std::string, std::string> MemorySystem::files() const {
   return found;
 }
 
-void MemorySystem::set_input(const std::string &bytes, bool terminal) {
-  Node &in = nodes_[kStdin];
-  in.bytes = bytes;
-  in.terminal = terminal;
-  in.kind = terminal ? FileKind::character_device : FileKind::regular;
-}
-void MemorySystem::set_output_terminal(bool terminal) {
-  Node &out = nodes_[kStdout];
-  out.terminal = terminal;
-  out.kind = terminal ? FileKind::character_device : FileKind::regular;
+void MemorySystem::set_input(const std::string &bytes) {
+  nodes_[kStdin].bytes = bytes;
 }
 
 int MemorySystem::open_descriptors() const {
@@ -177,16 +169,13 @@ int MemorySystem::put(Open &open, const char *data, std::size_t size, std::int64
   done = size;
   if (node.kind == FileKind::character_device) return 0; // it takes everything
   if (node.kind == FileKind::fifo) {
-    // As a pipe that nobody reads: a write up to the atomic size goes whole
-    // or not at all, a longer one takes what fits; what is left waits.
-    const std::size_t room =
-        node.capacity == 0 ? size : node.capacity - std::min(node.capacity, node.bytes.size());
-    if (room < size) {
-      done = size <= atomic_write_bytes() ? 0 : room;
-      if (!now)
-        blocked_ = true;
-      else if (done == 0)
-        return EAGAIN;
+    // As a pipe that nobody reads, for the writes the program makes (at
+    // most the atomic size): one goes whole, or waits.
+    const std::size_t held = node.bytes.size();
+    if (node.capacity != 0 && held + size > node.capacity) {
+      done = 0;
+      if (now) return EAGAIN;
+      blocked_ = true;
     }
     node.bytes.append(data, done);
     return 0;
@@ -289,9 +278,8 @@ bool MemorySystem::can_position(int fd) {
   return open && nodes_.at(open->name).kind == FileKind::regular;
 }
 
-bool MemorySystem::is_terminal(int fd) {
-  const Open *open = descriptor(fd);
-  return open && nodes_.at(open->name).terminal;
+bool MemorySystem::is_terminal(int) {
+  return false;
 }
 
 const char *MemorySystem::error_text(int error) {

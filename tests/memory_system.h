@@ -43,8 +43,7 @@ public:
     FileKind kind = FileKind::regular;
     std::string bytes;
     bool readable = true;
-    bool writable = true; // for a folder: files may be made in it
-    bool terminal = false;
+    bool writable = true;     // for a folder: files may be made in it
     std::size_t capacity = 0; // a FIFO's room when nobody reads it (0: a reader keeps up)
   };
 
@@ -62,8 +61,7 @@ public:
   std::map<std::string, std::string> files() const;
 
   // Standard streams: what the run reads, and what it wrote.
-  void set_input(const std::string &bytes, bool terminal = false);
-  void set_output_terminal(bool terminal);
+  void set_input(const std::string &bytes);
   const std::string &out() const { return nodes_.at(kStdout).bytes; }
   const std::string &err() const { return nodes_.at(kStderr).bytes; }
 
@@ -74,7 +72,6 @@ public:
   void spare_error_stream() { spare_error_stream_ = true; }
   // Called for a fault's signal, as the platform would call a handler.
   void set_signal_handler(std::function<void(int)> handler) { handler_ = std::move(handler); }
-  int calls(Call call) const { return counts_[static_cast<int>(call)]; }
   int open_descriptors() const;
 
   int examine(const char *name, FileKind &kind) override;

@@ -2,18 +2,9 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#define pipe(fds) _pipe(fds, 1 << 16, _O_BINARY)
-#define write _write
-#define close _close
-#else
-#include <unistd.h>
-#endif
-
 #include <gtest/gtest.h>
 
+#include "memory_system.h"
 #include "text_input.h"
 
 namespace {
@@ -31,15 +22,13 @@ std::ostream &operator<<(std::ostream &out, const Record &r) {
 // Every record of `bytes`, read through a buffer of `capacity` bytes, until
 // the first that the end of the file cut off.
 std::vector<Record> records(const std::string &bytes, std::size_t capacity) {
-  int fds[2];
-  EXPECT_EQ(pipe(fds), 0);
-  EXPECT_EQ(
-      static_cast<std::size_t>(write(fds[1], bytes.data(), static_cast<unsigned>(bytes.size()))),
-      bytes.size());
-  close(fds[1]);
+  cdmg::testing::MemorySystem system;
+  system.add_file("f", bytes);
+  int fd = -1;
+  EXPECT_EQ(system.open("f", cdmg::OpenMode::read_only, fd), 0);
   std::vector<char> storage(capacity);
   cdmg::TextInput input;
-  input.attach(cdmg::native_system(), fds[0], storage.data(), storage.size());
+  input.attach(system, fd, storage.data(), storage.size());
   std::vector<Record> found;
   for (;;) {
     cdmg::RecordView view{};
@@ -47,7 +36,6 @@ std::vector<Record> records(const std::string &bytes, std::size_t capacity) {
     found.push_back({std::string(view.chars, view.length), view.line_feed});
     if (!view.line_feed) break;
   }
-  close(fds[0]);
   return found;
 }
 

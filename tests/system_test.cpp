@@ -1,0 +1,118 @@
+// The same checks of the system seam against the in-memory system and the
+// native one in a temporary folder: an in-memory system that disagreed with
+// the platform would let the frame's tests pass falsely.
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "harness.h"
+#include "memory_system.h"
+#include "system.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+using cdmg::FileKind;
+using cdmg::OpenMode;
+
+constexpr std::size_t kChunk = 97 * 42; // the frame's writes to a pipe
+
+// The folder holds "file.txt" ("0123456789"), "folder", "read-only.txt"
+// (checked where this user may not write it), a device and, with `fifo`, a
+// FIFO that nobody reads.
+void check_seam(cdmg::System &sys, bool read_only_refused, bool fifo, const char *device) {
+  FileKind kind = FileKind::regular;
+  int fd = -1;
+  std::size_t done = 0;
+  std::int64_t at = -1;
+  EXPECT_EQ(sys.examine("missing.txt", kind), ENOENT);
+  EXPECT_EQ(kind, FileKind::missing);
+  EXPECT_EQ(sys.open("missing.txt", OpenMode::read_only, fd), ENOENT);
+  EXPECT_EQ(sys.examine("folder", kind), 0);
+  EXPECT_EQ(kind, FileKind::folder);
+  for (const OpenMode mode :
+       {OpenMode::read_write, OpenMode::read_only, OpenMode::create_write_only}) {
+    EXPECT_EQ(sys.open("folder", mode, fd), EISDIR) << "a folder opens in no way";
+  }
+  if (read_only_refused) {
+    EXPECT_EQ(sys.open("read-only.txt", OpenMode::read_write, fd), EACCES);
+    ASSERT_EQ(sys.open("read-only.txt", OpenMode::read_only, fd), 0);
+    EXPECT_EQ(sys.close(fd), 0);
+  }
+  // Positioned writes leave the position; the cut-back.
+  ASSERT_EQ(sys.open("file.txt", OpenMode::read_write, fd), 0);
+  EXPECT_TRUE(sys.can_position(fd));
+  EXPECT_EQ(sys.write_at(fd, "AB", 2, 4, done), 0);
+  EXPECT_EQ(sys.write_now(fd, "xy", 2, done), 0);
+  EXPECT_EQ(done, 2u);
+  EXPECT_EQ(sys.seek(fd, 8), 0);
+  EXPECT_EQ(sys.write(fd, "Z", 1, done), 0);
+  EXPECT_EQ(sys.position(fd, at), 0);
+  EXPECT_EQ(at, 9);
+  EXPECT_EQ(sys.cut_back(fd, 7), 0);
+  EXPECT_EQ(sys.size(fd, at), 0);
+  EXPECT_EQ(at, 7);
+  char bytes[16] = {};
+  EXPECT_EQ(sys.seek(fd, 0), 0);
+  EXPECT_EQ(sys.read(fd, bytes, sizeof bytes, done), 0);
+  EXPECT_EQ(std::string(bytes, done), "xy23AB6");
+  EXPECT_EQ(sys.close(fd), 0);
+  ASSERT_EQ(sys.open(device, OpenMode::read_write, fd), 0);
+  EXPECT_FALSE(sys.can_position(fd)) << "a device";
+  EXPECT_EQ(sys.close(fd), 0);
+  if (!fifo) return;
+  // A FIFO nobody reads: never positioned; whole writes until it is full.
+  EXPECT_EQ(sys.examine("fifo", kind), 0);
+  EXPECT_EQ(kind, FileKind::fifo);
+  ASSERT_EQ(sys.open("fifo", OpenMode::read_write, fd), 0);
+  EXPECT_FALSE(sys.can_position(fd));
+  EXPECT_EQ(sys.position(fd, at), ESPIPE);
+  EXPECT_EQ(sys.write_at(fd, "A", 1, 0, done), ESPIPE);
+  const std::string chunk(97 * 42, 'r'); // the frame's writes to a pipe
+  int taken = 0;
+  while (sys.write_now(fd, chunk.data(), chunk.size(), done) == 0 && done == chunk.size()) ++taken;
+  EXPECT_EQ(done, 0u) << "a write up to the atomic size goes whole or not at all";
+  EXPECT_EQ(taken, 16) << "the FIFO's 64 KiB";
+  EXPECT_EQ(sys.close(fd), 0);
+}
+
+TEST(Seam, InMemory) {
+  cdmg::testing::MemorySystem memory;
+  memory.add_file("file.txt", "0123456789");
+  memory.add_folder("folder");
+  memory.add_file("read-only.txt", "r", true, false);
+  memory.add_fifo("fifo", "", 65536);
+  memory.add_device("null");
+  check_seam(memory, true, true, "null");
+}
+
+TEST(Seam, Native) {
+  const harness::Folder folder;
+  const auto was = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  folder.write("file.txt", "0123456789");
+  std::filesystem::create_directory("folder");
+  folder.write("read-only.txt", "r");
+  std::filesystem::permissions("read-only.txt", std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::group_read |
+                                                    std::filesystem::perms::others_read);
+  const bool read_only_refused = !std::ofstream("read-only.txt", std::ios::app).is_open();
+#ifdef _WIN32
+  check_seam(cdmg::native_system(), read_only_refused, false, "NUL");
+#else
+  ASSERT_EQ(mkfifo("fifo", 0644), 0);
+  check_seam(cdmg::native_system(), read_only_refused, true, "/dev/null");
+#endif
+  std::filesystem::current_path(was);
+  if (!read_only_refused)
+    std::printf("this user may write a read-only file: that row not checked\n");
+}
+
+} // namespace
