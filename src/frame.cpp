@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <string_view>
 
 #include "output_buffer.h"
 #include "platform.h"
@@ -67,12 +68,12 @@ struct Frame::Units {
   // more than a pipe takes whole: a write cut short by a signal then never
   // leaves a reader with part of a row.
   std::size_t stream_chunk = 0;
-  // A normal or reporting closing has begun.
+  // A normal or failing closing has begun.
   volatile std::sig_atomic_t closing_begun = 0;
 };
 
 Frame::Frame(System &system, int error_fd, int input_fd, int output_fd)
-    : system_(system), units_(std::make_unique<Units>()) {
+    : system_(system), units_(new Units{}) {
   Units &s = *units_;
   const std::size_t atomic = system.atomic_write_bytes();
   s.stream_chunk = atomic < kRowBytes ? kRowBytes : atomic / kRowBytes * kRowBytes;
@@ -95,7 +96,9 @@ Frame::Frame(System &system, int error_fd, int input_fd, int output_fd)
   s.console_output.attach(s.console_out_storage, sizeof s.console_out_storage, 0);
 }
 
-Frame::~Frame() = default; // a file still open is the process's end to close
+Frame::~Frame() {
+  delete units_; // a file still open is the process's end to close
+}
 
 namespace {
 
@@ -155,24 +158,24 @@ Failure close_unit(System &sys, Unit &u, std::size_t stream_chunk, bool examined
 
 } // namespace
 
-Failure Frame::open(int unit, std::string_view name80, OpenStatus status) {
+Failure Frame::open(int unit, const char *name, std::size_t length, OpenStatus status) {
   Units &s = *units_;
   Unit &u = s.unit[unit];
   if (u.connected) {
     if (const Failure failure = close(unit)) return failure;
   }
-  std::string_view trimmed = name80.substr(0, kTextWidth);
-  while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
+  if (length > kTextWidth) length = kTextWidth;
+  while (length > 0 && name[length - 1] == ' ') --length;
   {
     platform::SignalHold hold;
-    std::memcpy(u.name, trimmed.data(), trimmed.size());
-    u.name[trimmed.size()] = '\0';
-    u.name_length = trimmed.size();
+    std::memcpy(u.name, name, length);
+    u.name[length] = '\0';
+    u.name_length = length;
     u.named = true;
   }
-  if (trimmed.empty()) return {107, "open", false};
+  if (length == 0) return {107, "open", false};
   // A name with a NUL byte would silently open a shorter name.
-  if (trimmed.find('\0') != std::string_view::npos) return {EINVAL, "open", true};
+  if (std::memchr(name, '\0', length)) return {EINVAL, "open", true};
   FileKind kind = FileKind::missing;
   if (status == OpenStatus::old_file) {
     if (const int missing = system_.examine(u.name, kind)) return {missing, "open", true};
@@ -204,10 +207,9 @@ Failure Frame::close(int unit) {
   return close_unit(system_, units_->unit[unit], units_->stream_chunk, true, false);
 }
 
-std::optional<std::string_view> Frame::file_name(int unit) const {
+const char *Frame::file_name(int unit) const {
   const Unit &u = units_->unit[unit];
-  if (!u.named) return std::nullopt;
-  return std::string_view(u.name, u.name_length);
+  return u.named ? u.name : nullptr;
 }
 
 Failure Frame::read_record(int unit, RecordView &record) {
@@ -271,9 +273,9 @@ void Frame::commit_output(int unit, std::size_t size) {
   units_->unit[unit].output->commit(size);
 }
 
-void Frame::write_console(std::string_view text) {
+void Frame::write_console(const char *text, std::size_t length) {
   Unit &u = units_->unit[kOutputUnit];
-  u.output->append(system_, u.fd, text);
+  u.output->append(system_, u.fd, {text, length});
   if (u.flush_each_line) flush_console();
 }
 
@@ -281,8 +283,8 @@ void Frame::flush_console() {
   static_cast<void>(flush(system_, units_->unit[kOutputUnit], units_->stream_chunk));
 }
 
-void Frame::write_error(std::string_view text, bool now) {
-  static_cast<void>(write_all(system_, units_->error_fd, text.data(), text.size(), -1, now));
+void Frame::write_error(const char *text, std::size_t length, bool now) {
+  static_cast<void>(write_all(system_, units_->error_fd, text, length, -1, now));
 }
 
 void Frame::close_all(ClosingCause cause) {

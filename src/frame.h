@@ -4,12 +4,6 @@
 // statement layer decides what becomes of it.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <memory>
-#include <optional>
-#include <string_view>
-
 #include "shared_types.h"
 #include "system.h"
 
@@ -31,9 +25,9 @@ struct Failure {
   explicit operator bool() const { return context != nullptr; }
 };
 
-// Why every unit is being closed: the run's end, a failure report, or a
-// signal handler (whose closing never waits on a stream and never fails).
-enum class ClosingCause { normal, after_report, from_handler };
+// Why every unit is being closed: the run's end, a failure that ends it, or
+// a signal handler (whose closing never waits on a stream and never fails).
+enum class ClosingCause { normal, after_failure, from_handler };
 
 class Frame {
 public:
@@ -47,12 +41,12 @@ public:
 
   // Connects a unit to the named file (80 characters, trailing blanks not
   // part of the name): status old_file must find it; unknown may create it.
-  Failure open(int unit, std::string_view name80, OpenStatus status);
+  Failure open(int unit, const char *name, std::size_t length, OpenStatus status);
   // Writes what is left, cuts a written file back to its position, and
   // frees the unit. A unit whose closing failed stays connected, named.
   Failure close(int unit);
-  // The unit's file name, for the failure report; none for a standard unit.
-  std::optional<std::string_view> file_name(int unit) const;
+  // The unit's file name as opened, or nullptr for a standard unit.
+  const char *file_name(int unit) const;
 
   // The unit's next record; its end-of-file mark is set once a read met the
   // end of its file.
@@ -72,12 +66,12 @@ public:
   void commit_output(int unit, std::size_t size);
 
   // Console lines on unit 6; their writes are not examined.
-  void write_console(std::string_view text);
+  void write_console(const char *text, std::size_t length);
   void flush_console();
   // Standard error. With `now` (a handler) the write never waits.
-  void write_error(std::string_view text, bool now = false);
+  void write_error(const char *text, std::size_t length, bool now = false);
 
-  // Closes every connected unit, failures ignored. A normal or reporting
+  // Closes every connected unit, failures ignored. A normal or failing
   // closing runs once; a handler's goes over every unit again, even one
   // that another closing left half-way, and writes only what was never
   // confirmed.
@@ -86,7 +80,7 @@ public:
 private:
   struct Units;
   System &system_;
-  std::unique_ptr<Units> units_;
+  Units *units_; // owned
 };
 
 } // namespace cdmg

@@ -75,7 +75,7 @@ constexpr int kLastMessage = 132;
 
 void Io::open(int unit, std::string_view name80, OpenStatus status) {
   current_unit_ = unit;
-  check(frame_.open(unit, name80, status));
+  check(frame_.open(unit, name80.data(), name80.size(), status));
 }
 
 RecordView Io::read_record(int unit) {
@@ -92,7 +92,7 @@ char *Io::reserve_output(int unit, std::size_t size) {
 
 void Io::console(std::string_view text) {
   Statement statement(*this, kOutputUnit, kListIo, Direction::writing);
-  frame_.write_console(text);
+  frame_.write_console(text.data(), text.size());
 }
 
 void Io::read_text_record(int unit, char *text80) {
@@ -119,9 +119,10 @@ void Io::report(const Failure &failure) {
     first << "illegal error number " << static_cast<long long>(failure.error);
   }
   first << "\n";
-  frame_.write_error(first.text());
+  frame_.write_error(first.text().data(), first.text().size());
   if (report_begun_) {
-    frame_.write_error("failure report already under way; aborting");
+    static constexpr char kNotice[] = "failure report already under way; aborting";
+    frame_.write_error(kNotice, sizeof kNotice - 1);
     sys.abort();
   }
   report_begun_ = true;
@@ -129,9 +130,9 @@ void Io::report(const Failure &failure) {
   if (current_unit_ < 0) {
     state << "apparent state: internal I/O\n";
   } else {
-    const auto name = frame_.file_name(current_unit_);
+    const char *name = frame_.file_name(current_unit_);
     state << "apparent state: unit " << static_cast<long long>(current_unit_)
-          << (name ? " named " : " (unnamed)") << name.value_or("") << "\n";
+          << (name ? " named " : " (unnamed)") << (name ? name : "") << "\n";
   }
   if (format_current_) {
     state << "last format: " << std::string_view(current_format_.text, current_format_.length)
@@ -140,8 +141,8 @@ void Io::report(const Failure &failure) {
   state << "lately " << (direction_ == Direction::reading ? "reading" : "writing")
         << " sequential formatted external"
         << " IO\n";
-  frame_.write_error(state.text());
-  frame_.close_all(ClosingCause::after_report);
+  frame_.write_error(state.text().data(), state.text().size());
+  frame_.close_all(ClosingCause::after_failure);
   sys.abort();
 }
 

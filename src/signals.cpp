@@ -19,26 +19,24 @@ void on_signal(int signal_number) {
 } // namespace
 
 void end_on_signal(Frame &frame, int signal_number) {
-  const char *message = "Interrupt\n";
-  bool abnormal = false;
-  switch (signal_number) {
-  case SIGFPE:
-    message = "Floating Exception\n";
-    abnormal = true;
-    break;
-  case SIGABRT:
-    message = "IOT Trap\n";
-    abnormal = true;
-    break;
-  case SIGTERM:
-    message = "Killed\n";
-    break;
-  default:
-    break;
+  struct Ending {
+    int signal;
+    char message[20];
+    bool abnormal;
+  };
+  static constexpr Ending kEndings[] = {{SIGFPE, "Floating Exception\n", true},
+                                        {SIGABRT, "IOT Trap\n", true},
+                                        {SIGTERM, "Killed\n", false},
+                                        {SIGINT, "Interrupt\n", false}};
+  const Ending *ending = &kEndings[3];
+  for (const Ending &e : kEndings) {
+    if (e.signal == signal_number) ending = &e;
   }
-  frame.write_error(message, true);
+  std::size_t length = 0;
+  while (ending->message[length] != '\n') ++length;
+  frame.write_error(ending->message, length + 1, true);
   frame.close_all(ClosingCause::from_handler);
-  if (abnormal) frame.system().abort();
+  if (ending->abnormal) frame.system().abort();
   frame.system().exit(1);
 }
 
