@@ -55,9 +55,10 @@ std::int32_t run_sequence(Frame &frame, Samples &samples) {
   set_text(infile3, "WKZ-base-UP.txt");
   const float dt = 0.01f;
   io.console(ListLine().text(" assumed dt =").real(dt).end());
-  std::int32_t nt = read_component(io, text_of(infile1), samples.x);
-  nt = read_component(io, text_of(infile2), samples.y);
-  nt = read_component(io, text_of(infile3), samples.z);
+  // Each component leaves its count; the third's is the one that counts.
+  read_component(io, text_of(infile1), samples.x);
+  read_component(io, text_of(infile2), samples.y);
+  const std::int32_t nt = read_component(io, text_of(infile3), samples.z);
   io.console(ListLine().end());
   io.console(ListLine().text("Enter Output Acceleration File Name (CSV format)").end());
   frame.flush_console(); // the person must see the prompt before we wait

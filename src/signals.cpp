@@ -20,23 +20,22 @@ void on_signal(int signal_number) {
 
 void end_on_signal(Frame &frame, int signal_number) {
   struct Ending {
-    int signal;
     char message[20];
     bool abnormal;
   };
-  static constexpr Ending kEndings[] = {{SIGFPE, "Floating Exception\n", true},
-                                        {SIGABRT, "IOT Trap\n", true},
-                                        {SIGTERM, "Killed\n", false},
-                                        {SIGINT, "Interrupt\n", false}};
-  const Ending *ending = &kEndings[3];
-  for (const Ending &e : kEndings) {
-    if (e.signal == signal_number) ending = &e;
-  }
+  static constexpr Ending kFloating{"Floating Exception\n", true};
+  static constexpr Ending kAbort{"IOT Trap\n", true};
+  static constexpr Ending kTermination{"Killed\n", false};
+  static constexpr Ending kInterrupt{"Interrupt\n", false};
+  const Ending &ending = signal_number == SIGFPE    ? kFloating
+                         : signal_number == SIGABRT ? kAbort
+                         : signal_number == SIGTERM ? kTermination
+                                                    : kInterrupt;
   std::size_t length = 0;
-  while (ending->message[length] != '\n') ++length;
-  frame.write_error(ending->message, length + 1, true);
+  while (ending.message[length] != '\n') ++length;
+  frame.write_error(ending.message, length + 1, true);
   frame.close_all(ClosingCause::from_handler);
-  if (ending->abnormal) frame.system().abort();
+  if (ending.abnormal) frame.system().abort();
   frame.system().exit(1);
 }
 
