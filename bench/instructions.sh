@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 "$build/bench/make_full_record" "$work"
 cd "$work"
 echo out.csv >name.txt
-valgrind --tool=callgrind --callgrind-out-file="$work/counts" --dump-before='cdmg::open_unit*' \
+valgrind --tool=callgrind --callgrind-out-file="$work/counts" --dump-before='cdmg::Frame::open*' \
   "$build/cdmg2csv" <name.txt >/dev/null 2>"$work/log"
 test "$(stat -c %s out.csv)" -eq $((33000 * 42))
 # Dumps 1 to 4 end the phases before each opening; the last file holds the rest.

@@ -73,7 +73,7 @@ struct Frame::Units {
 };
 
 Frame::Frame(System &system, int error_fd, int input_fd, int output_fd)
-    : system_(system), units_(new Units{}) {
+    : system_(system), units_(new Units) {
   Units &s = *units_;
   const std::size_t atomic = system.atomic_write_bytes();
   s.stream_chunk = atomic < kRowBytes ? kRowBytes : atomic / kRowBytes * kRowBytes;
