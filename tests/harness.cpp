@@ -36,7 +36,15 @@ Folder::Folder() {
 
 Folder::~Folder() {
   std::error_code ignored;
+  // Windows deletes no read-only file, and no system lists a folder it may
+  // not read: everything is made the owner's again first.
   fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (fs::recursive_directory_iterator entry(root_, ignored), end; entry != end;
+       entry.increment(ignored)) {
+    if (!entry->is_symlink(ignored)) {
+      fs::permissions(entry->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+  }
   fs::remove_all(root_, ignored);
 }
 
