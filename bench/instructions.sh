@@ -1,26 +1,31 @@
 #!/usr/bin/env bash
-# Counts the instructions of a full-capacity run with callgrind, per phase:
-# start-up, each component, and the table (with the end of the run). A
-# phase begins where the run opens its next file.
+# Counts the instructions of a full-capacity run of each mix of field shapes
+# (see make_full_record) with callgrind, per phase: start-up, each component,
+# and the table (with the end of the run). A phase begins where the run
+# opens its next file.
 # Usage: bench/instructions.sh [build folder]
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 command -v valgrind >/dev/null || { echo "valgrind is needed" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$build/bench/make_full_record" "$work"
 cd "$work"
 echo out.csv >name.txt
-valgrind --tool=callgrind --callgrind-out-file="$work/counts" --dump-before='cdmg::Frame::open*' \
-  "$build/cdmg2csv" <name.txt >/dev/null 2>"$work/log"
-test "$(stat -c %s out.csv)" -eq $((33000 * 42))
-# Dumps 1 to 4 end the phases before each opening; the last file holds the rest.
 names=("start-up" "component 1" "component 2" "component 3" "table")
-files=("$work/counts.1" "$work/counts.2" "$work/counts.3" "$work/counts.4" "$work/counts")
-total=0
-for k in 0 1 2 3 4; do
-  n=$(awk '/^totals:/ {print $2}' "${files[$k]}")
-  total=$((total + n))
-  printf '  %-12s %12d\n' "${names[$k]}" "$n"
+for mix in exponent fixed large; do
+  "$build/bench/make_full_record" "$work" "$mix"
+  rm -f "$work"/counts*
+  valgrind --tool=callgrind --callgrind-out-file="$work/counts" --dump-before='cdmg::Frame::open*' \
+    "$build/cdmg2csv" <name.txt >/dev/null 2>"$work/log"
+  test "$(stat -c %s out.csv)" -eq $((33000 * 42))
+  # Dumps 1 to 4 end the phases before each opening; the last file holds the rest.
+  files=("$work/counts.1" "$work/counts.2" "$work/counts.3" "$work/counts.4" "$work/counts")
+  total=0
+  echo "$mix fields:"
+  for k in 0 1 2 3 4; do
+    n=$(awk '/^totals:/ {print $2}' "${files[$k]}")
+    total=$((total + n))
+    printf '  %-12s %12d\n' "${names[$k]}" "$n"
+  done
+  printf '  %-12s %12d\n' "whole run" "$total"
 done
-printf '  %-12s %12d\n' "whole run" "$total"
