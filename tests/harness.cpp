@@ -36,15 +36,10 @@ Folder::Folder() {
 
 Folder::~Folder() {
   std::error_code ignored;
-  // Windows deletes no read-only file, and no system lists a folder it may
-  // not read: everything is made the owner's again first.
-  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
-  for (fs::recursive_directory_iterator entry(root_, ignored), end; entry != end;
-       entry.increment(ignored)) {
-    if (!entry->is_symlink(ignored)) {
-      fs::permissions(entry->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
-  }
+  // Windows deletes no read-only file: all is made the owner's again first.
+  const auto add = fs::perm_options::add;
+  for (fs::recursive_directory_iterator it(root_, ignored), end; it != end; it.increment(ignored))
+    if (!it->is_symlink(ignored)) fs::permissions(*it, fs::perms::owner_all, add, ignored);
   fs::remove_all(root_, ignored);
 }
 
@@ -204,18 +199,9 @@ std::string banner() {
 }
 
 std::string component_lines(const std::string &label, int i, int in, int nt) {
-  std::string text(" ");
-  text += pad80("RECORD SIX " + label);
-  text += "\n ";
-  text += pad80("RECORD 31 " + label);
-  text += "\n i,in= ";
-  text += std::to_string(i);
-  text += ' ';
-  text += std::to_string(in);
-  text += "\n nt= ";
-  text += std::to_string(nt);
-  text += '\n';
-  return text;
+  return " " + pad80("RECORD SIX " + label) + "\n " + pad80("RECORD 31 " + label) +
+         "\n i,in= " + std::to_string(i) + ' ' + std::to_string(in) +
+         "\n nt= " + std::to_string(nt) + '\n';
 }
 
 std::string output_prompt() {

@@ -19,6 +19,8 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 using cdmg::FileKind;
 using cdmg::OpenMode;
 
@@ -95,14 +97,13 @@ TEST(Seam, InMemory) {
 
 TEST(Seam, Native) {
   const harness::Folder folder;
-  const auto was = std::filesystem::current_path();
-  std::filesystem::current_path(folder.path());
+  const auto was = fs::current_path();
+  fs::current_path(folder.path());
   folder.write("file.txt", "0123456789");
-  std::filesystem::create_directory("folder");
+  fs::create_directory("folder");
   folder.write("read-only.txt", "r");
-  std::filesystem::permissions("read-only.txt", std::filesystem::perms::owner_read |
-                                                    std::filesystem::perms::group_read |
-                                                    std::filesystem::perms::others_read);
+  fs::permissions("read-only.txt",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   const bool read_only_refused = !std::ofstream("read-only.txt", std::ios::app).is_open();
 #ifdef _WIN32
   check_seam(cdmg::native_system(), read_only_refused, false, "NUL");
@@ -110,7 +111,7 @@ TEST(Seam, Native) {
   ASSERT_EQ(mkfifo("fifo", 0644), 0);
   check_seam(cdmg::native_system(), read_only_refused, true, "/dev/null");
 #endif
-  std::filesystem::current_path(was);
+  fs::current_path(was);
   if (!read_only_refused)
     std::printf("this user may write a read-only file: that row not checked\n");
 }
