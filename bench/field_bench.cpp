@@ -58,6 +58,12 @@ void BM_FullRecordFixed(benchmark::State &state) {
 }
 BENCHMARK(BM_FullRecordFixed);
 
+void BM_FullRecordFixedFourDecimals(benchmark::State &state) {
+  read_full_record(state, "   -0.0138   54.5160    1.2345  -12.3456    0.0000   -0.0001"
+                          "   99.9999 -999.9999");
+}
+BENCHMARK(BM_FullRecordFixedFourDecimals);
+
 void BM_EditF10(benchmark::State &state) {
   char field[10];
   float value = -123.4567f;
