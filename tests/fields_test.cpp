@@ -208,6 +208,8 @@ TEST(FullRecordFields, CommonShapesAndTheirNeighbours) {
       {"+0.0000E+0-0.0000E-0 9.9999E+9-9.9999E-9 0.0001E-9 1.0000E 3 0.0000E+0 0.0000E+0", true},
       {"     -.787      .123    12.345   -99.999     1.000     0.000     3.142    -2.718", true},
       {" -0.123456  0.000001     12345    -12345 3.8688E-1     1.000-1.9160E+0        1.", true},
+      {"       -.5.123456789123456789.         -          1234567890-999.99999+.00000001", true},
+      {"      1234.123456789-0.0138   +12.5              .-.            -0.000  0000.001", true},
       {"0.0000E+00-.3298E-03-.1033E-03-.1662E-02 .3595E+12+.1597E-100.5082E-01-.8508E 00", true},
       // Exponents beyond what the one pass reaches, and a zero exponent
       // sign: the general reading takes them.

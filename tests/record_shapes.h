@@ -28,7 +28,8 @@ private:
 };
 
 // One ten-column field of a common shape: the SMC and CDMG exponent forms,
-// fixed point with three or six decimals, or implied decimals.
+// fixed point with two to six decimals (right- or left-justified, with or
+// without a plus), or implied decimals.
 inline std::string common_field(Draw &draw) {
   char text[32];
   const char sign = draw.next(2) ? '-' : ' ';
@@ -47,8 +48,10 @@ inline std::string common_field(Draw &draw) {
     break;
   }
   case 1: {
-    const double value = (static_cast<double>(draw.next(2000000)) - 1000000.0) / 1000.0;
-    std::snprintf(text, sizeof text, "%10.3f", value);
+    static const char *const kFormats[] = {"%10.3f", "%10.4f", "%-10.4f", "%+10.2f"};
+    const double value = (static_cast<double>(draw.next(2000000)) - 1000000.0) /
+                         (draw.next(2) != 0 ? 1000.0 : 100000.0);
+    std::snprintf(text, sizeof text, kFormats[draw.next(4)], value);
     break;
   }
   case 2: {
