@@ -14,9 +14,11 @@
 
 namespace {
 
-// One exponent field in ten columns (`out` holds 32): a digit, four decimals, a letter and
+constexpr int kRoom = 32; // room for any spelling; one longer than ten is refused
+
+// One exponent field in ten columns: a digit, four decimals, a letter and
 // the exponent's sign and one digit ("-1.9160E+0", fields touching when
-// negative), or with the letter left out and two exponent digits.
+// negative), or with no letter ('\0') and two exponent digits (" 3.9380+01").
 void exponent_field(char *out, double a, char letter) {
   int exponent = a == 0.0 ? 0 : static_cast<int>(std::floor(std::log10(std::fabs(a))));
   double mantissa = a / std::pow(10.0, exponent);
@@ -25,9 +27,9 @@ void exponent_field(char *out, double a, char letter) {
     ++exponent;
   }
   if (letter == '\0') {
-    std::snprintf(out, 32, "%7.4f%+03d", mantissa, exponent);
+    std::snprintf(out, kRoom, "%7.4f%+03d", mantissa, exponent);
   } else {
-    std::snprintf(out, 32, "%7.4f%c%+d", mantissa, letter, exponent);
+    std::snprintf(out, kRoom, "%7.4f%c%+d", mantissa, letter, exponent);
   }
 }
 
@@ -39,33 +41,18 @@ std::uint32_t draw(std::uint64_t &state, std::uint32_t bound) {
   return static_cast<std::uint32_t>(state % bound);
 }
 
-// The other spellings of the fixed mix, one in ten fields.
+// The other spellings of the fixed mix, one in ten fields: exponent forms
+// with E, e, D or no letter; an implied point; left-justified, with a plus,
+// two decimals.
 void other_field(char *out, double a, std::uint64_t &state) {
-  switch (draw(state, 8)) {
-  case 0:
-    exponent_field(out, a, 'E');
-    break;
-  case 1:
-    exponent_field(out, a, 'e');
-    break;
-  case 2:
-    exponent_field(out, a, 'D');
-    break;
-  case 3:
-    exponent_field(out, a, '\0');
-    break; // " 3.9380+01"
-  case 4:
-    std::snprintf(out, 32, "%10lld", std::llround(a * 1e4));
-    break; // implied point
-  case 5:
-    std::snprintf(out, 32, "%-10.4f", a);
-    break;
-  case 6:
-    std::snprintf(out, 32, "%+10.4f", a);
-    break;
-  default:
-    std::snprintf(out, 32, "%10.2f", a);
-    break;
+  static const char *const kFixed[] = {"%-10.4f", "%+10.4f", "%10.2f"};
+  const std::uint32_t kind = draw(state, 8);
+  if (kind < 4) {
+    exponent_field(out, a, "EeD"[kind]); // index 3: the string's '\0'
+  } else if (kind == 4) {
+    std::snprintf(out, kRoom, "%10lld", std::llround(a * 1e4));
+  } else {
+    std::snprintf(out, kRoom, kFixed[kind - 5], a);
   }
 }
 
@@ -89,13 +76,13 @@ int main(int argc, char **argv) {
       for (int f = 0; f < 8; ++f) {
         const double t = (8 * r + f) * 0.01;
         const double a = 300.0 * std::sin(t * (2.0 + c)) * std::exp(-t / 90.0);
-        char field[32];
+        char field[kRoom];
         if (mix == "exponent") {
           exponent_field(field, a, 'E');
         } else if (mix == "large") {
-          std::snprintf(field, 32, "%10.3f", std::copysign(1000.0 + 330.0 * std::fabs(a), a));
+          std::snprintf(field, kRoom, "%10.3f", std::copysign(1000.0 + 330.0 * std::fabs(a), a));
         } else if (draw(state, 10) != 0) {
-          std::snprintf(field, 32, "%10.4f", a / 5.0); // "   -0.0138", "   54.5160"
+          std::snprintf(field, kRoom, "%10.4f", a / 5.0); // "   -0.0138", "   54.5160"
         } else {
           other_field(field, a / 5.0, state);
         }
