@@ -261,7 +261,7 @@ TEST_F(Signals, FifoComponentEndsWhenItsWriterCloses) {
   expect_normal_end(run.finish());
 }
 
-// A FIFO table whose reader takes nothing, or 4 KiB every few milliseconds;
+// A FIFO table whose reader takes nothing, or 4 KiB whenever the pipe is full;
 // an interrupt as soon as rows land. The run ends at once; the reader gets
 // whole rows, a prefix of the table. CDMG_FIFO_TRIALS=N: N trials a case.
 TEST_F(Signals, InterruptWhileWritingToAFifo) {
@@ -298,9 +298,17 @@ TEST_F(Signals, InterruptWhileWritingToAFifo) {
         return n;
       };
       if (slow_reader) {
-        // Until the end of the FIFO: the run closed it by ending.
-        while (take(sizeof buf) != 0 && std::chrono::steady_clock::now() < deadline) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        // 4 KiB each time the run has filled the pipe again or has ended (the
+        // FIFO hung up), so that its writes meet a full pipe; to the FIFO's end.
+        const int full = fcntl(reader, F_GETPIPE_SZ) - static_cast<int>(sizeof buf);
+        pollfd end{reader, POLLIN, 0};
+        for (int unread = 0;
+             take(sizeof buf) != 0 && std::chrono::steady_clock::now() < deadline;) {
+          while (poll(&end, 1, 0) >= 0 && (end.revents & POLLHUP) == 0 &&
+                 ioctl(reader, FIONREAD, &unread) == 0 && unread <= full &&
+                 std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+          }
         }
       }
       const auto outcome = run.finish();
