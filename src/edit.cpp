@@ -2,234 +2,360 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
+
+#include "shared_types.h"
+#include "simd.h"
 
 namespace cdmg {
 
 namespace {
 
-constexpr std::size_t kLineWidth = 80;
-
-// Writes the decimal digits of n right-aligned, ending just before `end`;
-// returns the new start.
-char *put_digits_backwards(char *end, std::uint64_t n) {
-  do {
-    *--end = static_cast<char>('0' + n % 10);
-    n /= 10;
-  } while (n != 0);
-  return end;
-}
-
-constexpr char kBlanks[] = "          "; // as wide as the widest field
-
-constexpr edit_detail::DecimalsTable make_decimals() {
-  edit_detail::DecimalsTable t{};
-  for (int k = 0; k < 1000; ++k) {
-    t.text[k][0] = '.';
-    t.text[k][1] = static_cast<char>('0' + k / 100);
-    t.text[k][2] = static_cast<char>('0' + k / 10 % 10);
-    t.text[k][3] = static_cast<char>('0' + k % 10);
-    t.text[k][4] = ',';
-  }
-  return t;
-}
-
-struct PairTable {
-  char text[100][2];
+// The pieces fields are put together from, in one block so that a piece is
+// also a byte offset from its start.
+struct FieldTexts {
+  // ".ddd," for each three-decimal fraction, padded to eight bytes: the
+  // comma follows every field but a row's last. Bytes 1 to 3 are the three
+  // digits with their zeros: the low part of a large whole part.
+  char decimals[1000][8];
+  // Whole parts below 1000 in six right-aligned columns, without the minus
+  // (entry w) and with it (1000 + w), padded with blanks to eight bytes.
+  char whole[2000][8];
 };
-constexpr PairTable make_pairs() {
-  PairTable t{};
-  for (int k = 0; k < 100; ++k) {
-    t.text[k][0] = static_cast<char>('0' + k / 10);
-    t.text[k][1] = static_cast<char>('0' + k % 10);
+constexpr FieldTexts make_field_texts() {
+  FieldTexts t{};
+  for (int k = 0; k < 1000; ++k) {
+    char *decimals = t.decimals[k];
+    decimals[0] = '.';
+    decimals[1] = static_cast<char>('0' + k / 100);
+    decimals[2] = static_cast<char>('0' + k / 10 % 10);
+    decimals[3] = static_cast<char>('0' + k % 10);
+    decimals[4] = ',';
+    const int first = k >= 100 ? 1 : k >= 10 ? 2 : 3; // the first digit's place
+    for (int negative = 0; negative < 2; ++negative) {
+      char *columns = t.whole[negative * 1000 + k];
+      for (int c = 0; c < 8; ++c) columns[c] = c >= first + 2 && c < 6 ? decimals[c - 2] : ' ';
+      if (negative != 0) columns[first + 1] = '-';
+    }
   }
   return t;
 }
-constexpr PairTable kPairTable = make_pairs();
-constexpr const char (&kPairs)[100][2] = kPairTable.text;
+constexpr FieldTexts kTexts = make_field_texts();
+constexpr std::uint32_t kWholeOffset = offsetof(FieldTexts, whole);
 
-void stars(char *out, int width) {
-  std::memset(out, '*', static_cast<std::size_t>(width));
+const char *text_at(std::uint32_t offset) {
+  return reinterpret_cast<const char *>(&kTexts) + offset;
+}
+
+// Below these many thousandths a field takes its whole part from one piece
+// (below 1000), or from two (below 10^6, ten columns only).
+constexpr double kOnePiece = 999999.5;
+constexpr double kTwoPieces = 999999999.5;
+
+// The magnitude in thousandths, rounded to the nearest integer, ties to even,
+// when below `limit` (false for larger values and infinities). The float's
+// 24 significant bits times 1000's 7 (125 x 8) are exact in a double, so
+// that one rounding is the correctly rounded result. Trick, "2^52
+// rounding": below 2^52, adding and taking away 2^52 rounds to an integer.
+constexpr double kTwo52 = 4503599627370496.0;
+bool thousandths(float value, double limit, std::uint32_t &n) {
+  const double scaled = std::fabs(static_cast<double>(value)) * 1000.0;
+  if (!(scaled < limit)) return false;
+  n = static_cast<std::uint32_t>((scaled + kTwo52) - kTwo52);
+  return true;
+}
+
+// How four fields of a column are put together. One piece (F7.3 always):
+// whole entry `head`, then decimals entry `decimals`. Two pieces (F10.3,
+// whole parts from 1000): columns 0 to 3 from the bytes at offset `head`
+// of kTexts, 3 to 6 from `middle`, then the decimals. Each copy's last
+// bytes are overwritten by the next.
+struct FourEditings {
+  alignas(16) std::uint32_t head[4];
+  alignas(16) std::uint32_t middle[4];
+  alignas(16) std::uint32_t decimals[4];
+  bool two_pieces;
+};
+
+template <int width>
+CDMG_ALWAYS_INLINE void place_field(char *out, std::uint32_t head, std::uint32_t middle,
+                                    std::uint32_t decimals, bool two_pieces,
+                                    std::size_t decimal_bytes) {
+  if (width == 7) {
+    std::memcpy(out, kTexts.whole[head] + 3, 4);
+  } else if (two_pieces) {
+    std::memcpy(out, text_at(head), 4);
+    std::memcpy(out + 3, text_at(middle), 4);
+  } else {
+    std::memcpy(out, kTexts.whole[head], 8);
+  }
+  std::memcpy(out + width - 4, kTexts.decimals[decimals], decimal_bytes);
+}
+
+// f(0) to f(3), unrolled: the loop's own counting would cost as much as
+// the copies.
+template <class F> CDMG_ALWAYS_INLINE void four_times(F f) {
+  f(0);
+  f(1);
+  f(2);
+  f(3);
+}
+
+template <int width, bool two_pieces>
+CDMG_ALWAYS_INLINE void place_column(char *out, const FourEditings &e, std::size_t decimal_bytes) {
+  four_times([&](int k) {
+    place_field<width>(out + k * kRowBytes, e.head[k], e.middle[k], e.decimals[k], two_pieces,
+                       decimal_bytes);
+  });
+}
+// The pieces of one field; false when it needs the general editing.
+template <int width>
+bool edit_lane(float value, std::uint32_t &head, std::uint32_t &middle, std::uint32_t &decimals) {
+  std::uint32_t n;
+  if (!thousandths(value, width == 7 ? kOnePiece : kTwoPieces, n)) return false;
+  const std::uint32_t negative = std::signbit(value) && n != 0 ? 1000 : 0;
+  const std::uint32_t whole = n / 1000;
+  decimals = n - whole * 1000;
+  // Three columns take a minus only before two digits, six before five.
+  if (negative != 0 && whole >= (width == 7 ? 100u : 100000u)) return false;
+  if (width == 7) {
+    head = negative + whole;
+  } else if (whole < 1000) {
+    head = kWholeOffset + 8 * (negative + whole);
+    middle = head + 3;
+  } else {
+    const std::uint32_t thousands = whole / 1000;
+    head = kWholeOffset + 8 * (negative + thousands) + 3;
+    middle = 8 * (whole - thousands * 1000) + 1;
+  }
+  return true;
 }
 
 void fill_field(char *out, int width, bool negative, const char *text, std::size_t length) {
   const std::size_t needed = length + (negative ? 1 : 0);
-  if (needed > static_cast<std::size_t>(width)) return stars(out, width);
+  if (needed > static_cast<std::size_t>(width)) {
+    std::memset(out, '*', static_cast<std::size_t>(width));
+    return;
+  }
   const std::size_t blanks = static_cast<std::size_t>(width) - needed;
   std::memset(out, ' ', blanks);
   if (negative) out[blanks] = '-';
   std::memcpy(out + width - length, text, length);
 }
 
-} // namespace
-
-namespace edit_detail {
-
-constexpr DecimalsTable kPointAndDecimals = make_decimals();
-
-namespace {
-constexpr WholeColumnsTable make_whole_columns() {
-  WholeColumnsTable t{};
-  for (int negative = 0; negative < 2; ++negative) {
-    for (int whole = 0; whole < 1000; ++whole) {
-      char *columns = t.text[negative * 1000 + whole];
-      for (int k = 0; k < 8; ++k) columns[k] = ' ';
-      int k = 5;
-      int rest = whole;
-      do {
-        columns[k--] = static_cast<char>('0' + rest % 10);
-        rest /= 10;
-      } while (rest != 0);
-      if (negative) columns[k] = '-';
-    }
-  }
-  return t;
-}
-} // namespace
-
-constexpr WholeColumnsTable kWholeColumns = make_whole_columns();
-
-template <int width> void edit_f3_general(char *out, float value) {
+// What the pieces cannot hold: infinities under the sign and width rules,
+// and values too wide for the field (asterisks).
+void edit_general(char *out, int width, float value) {
   const double wide = value;
+  char text[16] = "**********"; // a text longer than any field: asterisks
+  std::size_t length = sizeof text - 1;
   if (!std::isfinite(wide)) {
-    // Infinities: the library's text under the same sign and width rules.
-    const bool negative = wide < 0;
-    char text[16];
-    const auto result = std::to_chars(text, text + sizeof text, negative ? -wide : wide,
-                                      std::chars_format::fixed, 3);
-    fill_field(out, width, negative, text, static_cast<std::size_t>(result.ptr - text));
+    const auto r =
+        std::to_chars(text, text + sizeof text, std::fabs(wide), std::chars_format::fixed, 3);
+    length = static_cast<std::size_t>(r.ptr - text);
+  }
+  fill_field(out, width, wide < 0, text, length);
+}
+
+template <int width> void edit_field(char *out, float value, std::size_t decimal_bytes) {
+  std::uint32_t head;
+  std::uint32_t middle;
+  std::uint32_t decimals;
+  if (edit_lane<width>(value, head, middle, decimals)) {
+    place_field<width>(out, head, middle, decimals, width == 10, decimal_bytes);
     return;
   }
-  // Rounded as in thousandths_below_million.
-  double thousandths = std::fabs(wide) * 1000.0;
-  // From 10^9 thousandths on the text takes 11 characters or more.
-  if (thousandths >= 1e9) return stars(out, width);
-  constexpr double kTwo52 = 4503599627370496.0;
-  thousandths = (thousandths + kTwo52) - kTwo52;
-  const auto n = static_cast<std::uint32_t>(thousandths);
-  const bool negative = wide < 0 && n != 0;
-  std::uint32_t whole = n / 1000;
-  const int whole_digits = whole >= 100000  ? 6 + (whole >= 1000000)
-                           : whole >= 10000 ? 5
-                           : whole >= 1000  ? 4
-                           : whole >= 100   ? 3
-                           : whole >= 10    ? 2
-                                            : 1;
-  const int length = whole_digits + 4 + (negative ? 1 : 0);
-  if (length > width) return stars(out, width);
-  std::memcpy(out, kBlanks, static_cast<std::size_t>(width));
-  char *p = out + width - 4;
-  std::memcpy(p, kPointAndDecimals.text[n % 1000], 4);
-  // Whole digits, at least one, two at a time.
-  while (whole >= 100) {
-    p -= 2;
-    std::memcpy(p, kPairs[whole % 100], 2);
-    whole /= 100;
-  }
-  if (whole >= 10) {
-    p -= 2;
-    std::memcpy(p, kPairs[whole], 2);
-  } else {
-    *--p = static_cast<char>('0' + whole);
-  }
-  if (negative) p[-1] = '-';
+  edit_general(out, width, value);
+  if (decimal_bytes > 4) out[width] = ',';
 }
 
-template void edit_f3_general<7>(char *out, float value);
-template void edit_f3_general<10>(char *out, float value);
+// The four rows from the editings of their columns, column after column.
+template <bool any_two_pieces>
+CDMG_ALWAYS_INLINE void place_rows(char *rows, const FourEditings (&columns)[4]) {
+  const auto value_column = [&](char *out, const FourEditings &e, std::size_t decimal_bytes) {
+    if (any_two_pieces && e.two_pieces)
+      place_column<10, true>(out, e, decimal_bytes);
+    else
+      place_column<10, false>(out, e, decimal_bytes);
+  };
+  place_column<7, false>(rows, columns[0], 8);
+  value_column(rows + 8, columns[1], 8);
+  value_column(rows + 19, columns[2], 8);
+  value_column(rows + 30, columns[3], 4);
+  four_times([&](int k) { std::memcpy(rows + k * kRowBytes + 40, "\r\n", 2); });
+}
 
-} // namespace edit_detail
+} // namespace
 
 void edit_f3(char *out, int width, float value) {
   if (width == 7)
-    edit_f7_3(out, value);
+    edit_field<7>(out, value, 4);
   else
-    edit_f10_3(out, value);
+    edit_field<10>(out, value, 4);
 }
 
-std::string real_item_text(float value) {
-  const double wide = value;
-  std::string text = " ";
-  text += wide < 0 ? '-' : ' ';
-  const double magnitude = std::fabs(wide);
-  if (magnitude == 0.0) return text + "0.";
-  char buf[64];
-  if (!std::isfinite(magnitude)) {
-    const auto r = std::to_chars(buf, buf + sizeof buf, magnitude);
-    return text.append(buf, r.ptr);
+void edit_row(char *row, float t, float x, float y, float z) {
+  edit_field<7>(row, t, 8);
+  edit_field<10>(row + 8, x, 8);
+  edit_field<10>(row + 19, y, 8);
+  edit_field<10>(row + 30, z, 4);
+  std::memcpy(row + 40, "\r\n", 2);
+}
+
+namespace scalar {
+
+namespace {
+template <int width> bool edit_four(const float *values, FourEditings &e) {
+  e.two_pieces = true;
+  for (int k = 0; k < 4; ++k) {
+    if (!edit_lane<width>(values[k], e.head[k], e.middle[k], e.decimals[k])) return false;
   }
-  // The exponent of the value rounded to nine digits decides the notation.
-  auto r = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 8);
-  const char *e =
-      static_cast<const char *>(std::memchr(buf, 'e', static_cast<std::size_t>(r.ptr - buf)));
-  int exponent = 0;
-  std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, exponent);
-  std::string digits;
-  if (exponent >= -4 && exponent < 9) {
-    r = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed, 8 - exponent);
-    digits.assign(buf, r.ptr);
+  return true;
+}
+} // namespace
+
+bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z) {
+  FourEditings columns[4];
+  if (!edit_four<7>(t, columns[0]) || !edit_four<10>(x, columns[1]) ||
+      !edit_four<10>(y, columns[2]) || !edit_four<10>(z, columns[3])) {
+    return false;
+  }
+  place_rows<true>(rows, columns);
+  return true;
+}
+
+} // namespace scalar
+
+#if CDMG_HAVE_SSE2
+namespace sse2 {
+
+namespace {
+
+// Trick, "multiply-shift division" (Granlund and Montgomery, "Division by
+// invariant integers using multiplication"): n / 1000 rounded down is
+// (n x m) / 2^s rounded down when n x (m x 1000 - 2^s) < 2^s. Lanes 0 and
+// 2 are multiplied, then 1 and 3.
+template <std::uint32_t m, int s> __m128i divide_by_1000(__m128i n) {
+  const __m128i magic = _mm_set1_epi32(static_cast<int>(m));
+  const __m128i even = _mm_srli_epi64(_mm_mul_epu32(n, magic), s);
+  const __m128i odd =
+      _mm_slli_epi64(_mm_srli_epi64(_mm_mul_epu32(_mm_srli_epi64(n, 32), magic), s), 32);
+  return _mm_or_si128(even, odd);
+}
+// n x 1000 for n below 2^15: its upper half is zero.
+__m128i times_1000(__m128i n) {
+  return _mm_madd_epi16(n, _mm_set1_epi32(1000));
+}
+__m128i select(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+template <int width, bool two_pieces>
+CDMG_ALWAYS_INLINE bool edit_four_pieces(const float *values, FourEditings &e) {
+  // Written to spare the shuffle unit, which conversions and lane moves
+  // share: the doubles come straight from memory, the integers from bits.
+  const __m128 narrow = _mm_loadu_ps(values);
+  const __m128d low =
+      _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(values))));
+  const __m128d high = _mm_cvtps_pd(
+      _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(values + 2))));
+  const __m128d magnitude_mask = _mm_castsi128_pd(_mm_set_epi32(0x7FFFFFFF, -1, 0x7FFFFFFF, -1));
+  const __m128d scaled_low = _mm_mul_pd(_mm_and_pd(low, magnitude_mask), _mm_set1_pd(1000.0));
+  const __m128d scaled_high = _mm_mul_pd(_mm_and_pd(high, magnitude_mask), _mm_set1_pd(1000.0));
+  // As thousandths() does; "not below" also catches NaNs.
+  const auto below = [&](double limit) {
+    const __m128d l = _mm_set1_pd(limit);
+    return _mm_movemask_pd(
+               _mm_or_pd(_mm_cmpnlt_pd(scaled_low, l), _mm_cmpnlt_pd(scaled_high, l))) == 0;
+  };
+  if (!below(two_pieces ? kTwoPieces : kOnePiece)) return false;
+  e.two_pieces = two_pieces;
+  // The 2^52 rounding, the integers taken from the low halves of the sums.
+  const __m128d two52 = _mm_set1_pd(kTwo52);
+  const __m128i n = _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_add_pd(scaled_low, two52)),
+                                                    _mm_castpd_ps(_mm_add_pd(scaled_high, two52)),
+                                                    _MM_SHUFFLE(2, 0, 2, 0)));
+  const __m128i whole = two_pieces ? divide_by_1000<2199023256u, 41>(n) // n below 2^32 / 448
+                                   : divide_by_1000<4294968u, 32>(n);   // n below 2^32 / 704
+  const __m128i negative = _mm_andnot_si128(_mm_cmpeq_epi32(n, _mm_setzero_si128()),
+                                            _mm_srai_epi32(_mm_castps_si128(narrow), 31));
+  // Three columns take a minus only before two digits, six before five.
+  if (width == 7 || two_pieces) {
+    const __m128i too_wide =
+        _mm_and_si128(negative, _mm_cmpgt_epi32(whole, _mm_set1_epi32(width == 7 ? 99 : 99999)));
+    if (_mm_movemask_epi8(too_wide) != 0) return false;
+  }
+  const __m128i sign = _mm_and_si128(negative, _mm_set1_epi32(1000));
+  __m128i head = _mm_add_epi32(whole, sign); // a whole entry
+  __m128i decimals;
+  if constexpr (!two_pieces) {
+    decimals = _mm_sub_epi32(n, times_1000(whole));
   } else {
-    digits.assign(buf, static_cast<std::size_t>(e - buf));
+    // whole x 1000 by halves, as the division.
+    const __m128i thousand = _mm_set1_epi32(1000);
+    decimals = _mm_sub_epi32(
+        n, _mm_or_si128(_mm_mul_epu32(whole, thousand),
+                        _mm_slli_epi64(_mm_mul_epu32(_mm_srli_epi64(whole, 32), thousand), 32)));
+    const __m128i thousands = divide_by_1000<4294968u, 32>(whole);
+    const __m128i pieces = _mm_cmpgt_epi32(whole, _mm_set1_epi32(999));
+    const __m128i whole_offset = _mm_set1_epi32(static_cast<int>(kWholeOffset));
+    head = _mm_add_epi32(_mm_slli_epi32(head, 3), whole_offset);
+    const __m128i middle =
+        select(pieces,
+               _mm_add_epi32(_mm_slli_epi32(_mm_sub_epi32(whole, times_1000(thousands)), 3),
+                             _mm_set1_epi32(1)),
+               _mm_add_epi32(head, _mm_set1_epi32(3)));
+    head = select(pieces,
+                  _mm_add_epi32(_mm_slli_epi32(_mm_add_epi32(thousands, sign), 3),
+                                _mm_add_epi32(whole_offset, _mm_set1_epi32(3))),
+                  head);
+    _mm_store_si128(reinterpret_cast<__m128i *>(e.middle), middle);
   }
-  if (digits.find('.') != std::string::npos) {
-    while (digits.back() == '0') digits.pop_back();
-  } else {
-    digits += '.';
+  _mm_store_si128(reinterpret_cast<__m128i *>(e.head), head);
+  _mm_store_si128(reinterpret_cast<__m128i *>(e.decimals), decimals);
+  return true;
+}
+
+template <int width> CDMG_ALWAYS_INLINE bool edit_four(const float *values, FourEditings &e) {
+  return edit_four_pieces<width, false>(values, e) ||
+         (width == 10 && edit_four_pieces<10, true>(values, e));
+}
+
+// A block with whole parts from 1000, kept out of the common path.
+[[gnu::noinline]] bool edit_four_rows_in_pieces(char *rows, const float *t, const float *x,
+                                                const float *y, const float *z) {
+  FourEditings columns[4];
+  if (!edit_four<7>(t, columns[0]) || !edit_four<10>(x, columns[1]) ||
+      !edit_four<10>(y, columns[2]) || !edit_four<10>(z, columns[3])) {
+    return false;
   }
-  text += digits;
-  if (!(exponent >= -4 && exponent < 9)) {
-    text += 'E';
-    text += exponent < 0 ? '-' : '+';
-    char exp_digits[8];
-    char *const exp_end = exp_digits + sizeof exp_digits;
-    char *p = put_digits_backwards(exp_end, static_cast<std::uint64_t>(std::abs(exponent)));
-    while (exp_end - p < 3) *--p = '0';
-    text.append(p, exp_end);
+  place_rows<true>(rows, columns);
+  return true;
+}
+
+} // namespace
+
+bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z) {
+  FourEditings columns[4];
+  if (!edit_four_pieces<7, false>(t, columns[0]) || !edit_four_pieces<10, false>(x, columns[1]) ||
+      !edit_four_pieces<10, false>(y, columns[2]) || !edit_four_pieces<10, false>(z, columns[3])) {
+    return edit_four_rows_in_pieces(rows, t, x, y, z);
   }
-  return text;
+  place_rows<false>(rows, columns);
+  return true;
 }
 
-std::string integer_item_text(std::int32_t value) {
-  char buf[16];
-  buf[0] = ' ';
-  const auto r = std::to_chars(buf + 1, buf + sizeof buf, value);
-  return std::string(buf, r.ptr);
-}
+} // namespace sse2
+#endif
 
-void ListLine::break_before(std::size_t counted) {
-  // A sum of exactly 80 already counts as not fitting; an empty line never breaks.
-  if (position_ != 0 && position_ + counted >= kLineWidth) {
-    out_ += '\n';
-    position_ = 0;
-  }
-}
-
-void ListLine::append(std::string_view placed) {
-  out_ += placed;
-  position_ += placed.size();
-}
-
-ListLine &ListLine::text(std::string_view item) {
-  break_before(item.size());
-  // Only a character item that opens a line gets the leading blank.
-  if (position_ == 0) append(" ");
-  append(item);
-  return *this;
-}
-
-ListLine &ListLine::integer(std::int32_t value) {
-  const std::string item = integer_item_text(value);
-  const std::size_t digits = item.size() - (value < 0 ? 2 : 1);
-  break_before(digits);
-  append(item);
-  return *this;
-}
-
-ListLine &ListLine::real(float value) {
-  const std::string item = real_item_text(value);
-  break_before(item.size());
-  append(item);
-  return *this;
+bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z) {
+#if CDMG_HAVE_SSE2
+  return sse2::edit_four_rows(rows, t, x, y, z);
+#else
+  return scalar::edit_four_rows(rows, t, x, y, z);
+#endif
 }
 
 } // namespace cdmg

@@ -2,6 +2,7 @@
 #include "simd.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -664,17 +665,17 @@ unsigned fixed_fields(const char *record80, float *values) {
 
 } // namespace
 
-bool read_full_record_fields(const char *record80, float *values) {
-  if (record_has_shape(kSmcRanges, record80) && record_values<Shape::smc>(record80, values)) {
-    return true;
-  }
-  if (record_has_shape(kCdmgRanges, record80) && record_values<Shape::cdmg>(record80, values)) {
+namespace {
+
+// Any record but one of the SMC shape: kept out of that common path.
+[[gnu::noinline]] bool read_other_record(const char *record80, float *values) {
+  if (record80[6] == 'E' && record_has_shape(kCdmgRanges, record80) &&
+      record_values<Shape::cdmg>(record80, values)) {
     return true;
   }
   // Fixed point, and what it leaves field by field.
-  const unsigned left = fixed_fields(record80, values);
-  for (int field = 0; field < 8; ++field) {
-    if ((left >> field & 1) == 0) continue;
+  for (unsigned left = fixed_fields(record80, values); left != 0; left &= left - 1) {
+    const int field = std::countr_zero(left);
     const char *text = field_at(record80, field);
     if (columns_in_ranges(kSmcRanges, text, kFieldWidth) &&
         field_value<Shape::smc>(text, values[field])) {
@@ -689,6 +690,15 @@ bool read_full_record_fields(const char *record80, float *values) {
     values[field] = plain.value;
   }
   return true;
+}
+
+} // namespace
+
+bool read_full_record_fields(const char *record80, float *values) {
+  // The first field's letter column tells which shape the record likely has.
+  return (record80[7] == 'E' && record_has_shape(kSmcRanges, record80) &&
+          record_values<Shape::smc>(record80, values)) ||
+         read_other_record(record80, values);
 }
 
 RealField read_real_field(const RecordView &record, std::size_t &pos) {

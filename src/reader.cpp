@@ -1,7 +1,7 @@
 #include "reader.h"
 
-#include "edit.h"
 #include "fields.h"
+#include "list_line.h"
 #include "platform.h"
 #include "text_input.h"
 

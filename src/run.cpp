@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "edit.h"
+#include "list_line.h"
 #include "platform.h"
 #include "reader.h"
 #include "signals.h"

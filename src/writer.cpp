@@ -7,34 +7,8 @@ namespace cdmg {
 
 void format_row(char *row, std::int32_t i, float dt, float x, float y, float z) {
   // The exact product of the row index and dt, rounded once to single.
-  const auto t = static_cast<float>(static_cast<double>(i - 1) * static_cast<double>(dt));
-  edit_f7_3(row, t);
-  row[7] = ',';
-  edit_f10_3(row + 8, x);
-  row[18] = ',';
-  edit_f10_3(row + 19, y);
-  row[29] = ',';
-  edit_f10_3(row + 30, z);
-  row[40] = '\r';
-  row[41] = '\n';
+  edit_row(row, static_cast<float>(static_cast<double>(i - 1) * static_cast<double>(dt)), x, y, z);
 }
-
-namespace {
-
-// Row k of a block of four, from the lanes k of its four columns.
-template <int k>
-void place_row(char *row, const FourEditings &time, const FourEditings &first_values,
-               const FourEditings &second_values, const FourEditings &third_values) {
-  // Each field in turn overwrites what the last left past its comma.
-  place_f7_3<k, true>(row, time);
-  place_f10_3<k, true>(row + 8, first_values);
-  place_f10_3<k, true>(row + 19, second_values);
-  place_f10_3<k>(row + 30, third_values);
-  row[40] = '\r';
-  row[41] = '\n';
-}
-
-} // namespace
 
 bool format_four_rows(char *rows, std::int32_t first, float dt, const float *x, const float *y,
                       const float *z) {
@@ -52,19 +26,7 @@ bool format_four_rows(char *rows, std::int32_t first, float dt, const float *x, 
     t[k] = static_cast<float>(static_cast<double>(first - 1 + k) * static_cast<double>(dt));
   }
 #endif
-  FourEditings time;
-  FourEditings first_values;
-  FourEditings second_values;
-  FourEditings third_values;
-  if (!prepare_four_f3<7>(t, time) || !prepare_four_f3<10>(x, first_values) ||
-      !prepare_four_f3<10>(y, second_values) || !prepare_four_f3<10>(z, third_values)) {
-    return false;
-  }
-  place_row<0>(rows, time, first_values, second_values, third_values);
-  place_row<1>(rows + kRowBytes, time, first_values, second_values, third_values);
-  place_row<2>(rows + 2 * kRowBytes, time, first_values, second_values, third_values);
-  place_row<3>(rows + 3 * kRowBytes, time, first_values, second_values, third_values);
-  return true;
+  return edit_four_rows(rows, t, x, y, z);
 }
 
 namespace {

@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "edit.h"
+#include "list_line.h"
 #include "reference_edit.h"
+#include "simd.h"
 #include "writer.h"
 
 namespace {
@@ -73,47 +75,60 @@ TEST(EditF, RowLayout) {
   EXPECT_EQ(std::string(row, sizeof row), "  0.010,     1.234,    -0.568,    12.500\r\n");
 }
 
-// Four rows at once, where they are taken, are the four rows one by one;
-// where a value needs the general editing, the block is declined.
+// Four rows at once, plain and SSE2, where they are taken, are the four
+// rows one by one; where a value needs the general editing, the block is
+// declined.
 TEST(EditF, FourRowsAreFourSingleRows) {
+  using Kernel = bool (*)(char *, const float *, const float *, const float *, const float *);
   std::mt19937 random(2024);
-  const float specials[] = {
-      0.0f,      -0.0f,     -0.0004f,   0.0005f,
-      -0.0005f,  999.9995f, -999.9995f, 999.999f,
-      -99.9996f, 1000.0f,   -1000.0f,   1e30f,
-      -1e-30f,   123.4565f, -0.0015f,   std::numeric_limits<float>::infinity()};
-  int taken = 0;
-  for (int block = 0; block < 200000; ++block) {
-    float x[4];
-    float y[4];
-    float z[4];
-    for (float *column : {x, y, z}) {
+  const float specials[] = {0.0f,       -0.0f,       -0.0004f,
+                            0.0005f,    -0.0005f,    999.9995f,
+                            -999.9995f, 999.999f,    -99.9996f,
+                            1000.0f,    -1000.0f,    1e30f,
+                            -1e-30f,    123.4565f,   -0.0015f,
+                            999999.9f,  -99999.99f,  1e6f,
+                            -1e5f,      54321.0625f, std::numeric_limits<float>::infinity()};
+  for (const Kernel kernel : {
+         Kernel{cdmg::scalar::edit_four_rows},
+#if CDMG_HAVE_SSE2
+             Kernel {
+           cdmg::sse2::edit_four_rows
+         }
+#endif
+       }) {
+    int taken = 0;
+    for (int block = 0; block < 200000; ++block) {
+      float columns[4][4];
+      for (int c = 1; c < 4; ++c) {
+        for (float &value : columns[c]) {
+          const auto pick = random() % 8;
+          value = pick == 0 ? specials[random() % std::size(specials)]
+                  : pick == 1
+                      ? static_cast<float>(static_cast<int>(random() % 2000001) - 1000000) / 1000.0f
+                      : std::ldexp(static_cast<float>(random() % 16777216) / 16777216.0f,
+                                   static_cast<int>(random() % (block % 2 ? 16 : 28)) - 6) *
+                            (random() % 2 ? 1.0f : -1.0f);
+        }
+      }
+      // Rows from 1 to past the time column's width.
+      const auto first = static_cast<std::int32_t>(1 + random() % 100010);
+      const float dt = block % 3 == 0 ? -0.01f : 0.01f;
       for (int k = 0; k < 4; ++k) {
-        const auto pick = random() % 8;
-        column[k] =
-            pick == 0 ? specials[random() % std::size(specials)]
-            : pick == 1
-                ? static_cast<float>(static_cast<int>(random() % 2000001) - 1000000) / 1000.0f
-                : std::ldexp(static_cast<float>(random() % 16777216) / 16777216.0f,
-                             static_cast<int>(random() % 16) - 6) *
-                      (random() % 2 ? 1.0f : -1.0f);
+        columns[0][k] = static_cast<float>(static_cast<double>(first - 1 + k) * dt);
+      }
+      char four[4 * cdmg::kRowBytes];
+      if (!kernel(four, columns[0], columns[1], columns[2], columns[3])) continue;
+      ++taken;
+      for (int k = 0; k < 4; ++k) {
+        char one[cdmg::kRowBytes];
+        cdmg::format_row(one, first + k, dt, columns[1][k], columns[2][k], columns[3][k]);
+        ASSERT_EQ(std::string(four + k * cdmg::kRowBytes, cdmg::kRowBytes),
+                  std::string(one, cdmg::kRowBytes))
+            << "row " << first + k;
       }
     }
-    // Rows from 1 to past the time column's width.
-    const auto first = static_cast<std::int32_t>(1 + random() % 100010);
-    const float dt = block % 3 == 0 ? -0.01f : 0.01f;
-    char four[4 * cdmg::kRowBytes];
-    if (!cdmg::format_four_rows(four, first, dt, x, y, z)) continue;
-    ++taken;
-    for (int k = 0; k < 4; ++k) {
-      char one[cdmg::kRowBytes];
-      cdmg::format_row(one, first + k, dt, x[k], y[k], z[k]);
-      ASSERT_EQ(std::string(four + k * cdmg::kRowBytes, cdmg::kRowBytes),
-                std::string(one, cdmg::kRowBytes))
-          << "row " << first + k;
-    }
+    EXPECT_GT(taken, 1000);
   }
-  EXPECT_GT(taken, 1000);
 }
 
 // Every magnitude exactly halfway between two three-decimal results is a

@@ -15,6 +15,8 @@
 
 #include "edit.h"
 #include "reference_edit.h"
+#include "shared_types.h"
+#include "simd.h"
 
 namespace {
 
@@ -29,37 +31,47 @@ void report(std::uint32_t bits, int width, const char *how, const std::string &e
   }
 }
 
-template <int width, int k> void place(char *out, const cdmg::FourEditings &editings) {
-  if constexpr (width == 7)
-    cdmg::place_f7_3<k>(out, editings);
-  else
-    cdmg::place_f10_3<k>(out, editings);
-}
-
-// The four-at-once editing of the four patterns from `lane0` on, where it
-// takes them, against the texts expected for each.
-template <int width>
-void check_four(const std::uint32_t *bits, const float *values, const std::string *expected) {
-  cdmg::FourEditings editings;
-  if (!cdmg::prepare_four_f3<width>(values, editings)) {
-    // Declined: then some value must be one the general editing takes.
-    bool general = false;
+// The four-at-once editing, plain and SSE2, of four patterns: as times
+// beside zero values, and as values beside zero times. Where a kernel
+// declines, some pattern must need the general editing in that field.
+void check_four(const std::uint32_t *bits, const float *values, const std::string *expected7,
+                const std::string *expected10) {
+  using Kernel = bool (*)(char *, const float *, const float *, const float *, const float *);
+  const float zeros[4] = {};
+  const auto general = [](const std::string *expected) {
     for (int k = 0; k < 4; ++k) {
-      const double magnitude = std::fabs(static_cast<double>(values[k]));
-      general = general || !(magnitude * 1000.0 < 999999.5) ||
-                (width == 7 && values[k] < 0 && expected[k].find('*') != std::string::npos);
+      if (expected[k].find_first_of("*n") != std::string::npos) return true;
     }
-    if (!general) report(bits[0], width, "declined by four-at-once", expected[0], "");
-    return;
-  }
-  char actual[4][12];
-  place<width, 0>(actual[0], editings);
-  place<width, 1>(actual[1], editings);
-  place<width, 2>(actual[2], editings);
-  place<width, 3>(actual[3], editings);
-  for (int k = 0; k < 4; ++k) {
-    if (expected[k] != std::string(actual[k], static_cast<std::size_t>(width))) {
-      report(bits[k], width, "four at once", expected[k], actual[k]);
+    return false;
+  };
+  for (const Kernel kernel : {
+         Kernel{cdmg::scalar::edit_four_rows},
+#if CDMG_HAVE_SSE2
+             Kernel {
+           cdmg::sse2::edit_four_rows
+         }
+#endif
+       }) {
+    char rows[4 * cdmg::kRowBytes];
+    if (kernel(rows, values, zeros, zeros, zeros)) {
+      for (int k = 0; k < 4; ++k) {
+        if (expected7[k] != std::string(rows + k * cdmg::kRowBytes, 7)) {
+          report(bits[k], 7, "four at once", expected7[k], rows + k * cdmg::kRowBytes);
+        }
+      }
+    } else if (!general(expected7)) {
+      report(bits[0], 7, "declined by four-at-once", expected7[0], "");
+    }
+    if (kernel(rows, zeros, values, values, values)) {
+      for (int k = 0; k < 4; ++k) {
+        for (const std::size_t at : {8, 19, 30}) {
+          if (expected10[k] != std::string(rows + k * cdmg::kRowBytes + at, 10)) {
+            report(bits[k], 10, "four at once", expected10[k], rows + k * cdmg::kRowBytes + at);
+          }
+        }
+      }
+    } else if (!general(expected10)) {
+      report(bits[0], 10, "declined by four-at-once", expected10[0], "");
     }
   }
 }
@@ -95,8 +107,7 @@ void check_range(std::uint64_t first, std::uint64_t last) {
     recent_bits[filled] = bits;
     recent[filled++] = value;
     if (filled == 4) {
-      check_four<7>(recent_bits, recent, recent7);
-      check_four<10>(recent_bits, recent, recent10);
+      check_four(recent_bits, recent, recent7, recent10);
       filled = 0;
     }
     ++local;

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "edit.h"
 #include "harness.h"
+#include "list_line.h"
 #include "memory_system.h"
 #include "reader.h"
 #include "signals.h"
