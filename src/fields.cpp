@@ -1,5 +1,4 @@
 #include "fields.h"
-#include "simd.h"
 
 #include <array>
 #include <bit>
@@ -7,6 +6,8 @@
 #include <cstring>
 #include <limits>
 #include <system_error>
+
+#include "simd.h"
 
 namespace cdmg {
 
@@ -74,8 +75,9 @@ double decimal_to_double_by_library(std::uint64_t digits, std::int64_t exponent)
 float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negative) {
   double wide;
   if (digits < (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
-    // Both operands are exact doubles, so the one rounding of the product or
-    // quotient gives the nearest double.
+    // Trick, "Clinger's fast path" (W. D. Clinger, "How to read floating
+    // point numbers accurately", 1990): both operands are exact doubles, so
+    // the one rounding of the product or quotient gives the nearest double.
     const double d = static_cast<double>(digits);
     wide = exponent >= 0 ? d * kExactPowers[static_cast<std::size_t>(exponent)]
                          : d / kExactPowers[static_cast<std::size_t>(-exponent)];
@@ -86,17 +88,259 @@ float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negativ
   return negative ? -single : single;
 }
 
+// The full rule: the definition of a real field. Everything below it is a
+// fast path for common shapes, held to it by the tests and fuzz_fast_fields.
+RealField read_real_field_by_rule(const RecordView &record, std::size_t &pos) {
+  Part part = Part::start;
+  bool negative = false;
+  bool exponent_negative = false;
+  bool has_point = false;
+  std::uint64_t digits = 0;
+  int fraction_digits = 0;
+  std::int64_t exponent = 0;
+  const std::size_t limit = pos + kFieldWidth;
+  for (;;) {
+    if (pos == limit) break;
+    if (pos == record.length) {
+      if (!record.line_feed) return {FieldStatus::end_of_file, 0.0f};
+      break; // the line feed ends this field and, untaken, every later one
+    }
+    const auto ch = static_cast<unsigned char>(record.chars[pos++]);
+    const std::uint8_t cls = kClasses[ch];
+    if (cls == kBlank) continue;
+    if (cls == kComma) {
+      if (part == Part::exp_letter || part == Part::exp_sign)
+        return {FieldStatus::bad_character, 0.0f};
+      break;
+    }
+    switch (part) {
+    case Part::start:
+    case Part::mantissa:
+    case Part::fraction:
+      if (cls == kDigit) {
+        // Ten columns hold at most ten digits, so this cannot overflow.
+        digits = digits * 10 + (ch - '0');
+        if (part == Part::fraction)
+          ++fraction_digits;
+        else
+          part = Part::mantissa;
+      } else if (cls == kSign) {
+        if (part == Part::start) {
+          negative = ch == '-';
+          part = Part::mantissa;
+        } else {
+          exponent_negative = ch == '-';
+          part = Part::exp_sign;
+        }
+      } else if (cls == kPoint && part != Part::fraction) {
+        has_point = true;
+        part = Part::fraction;
+      } else if (cls == kExpLetter) {
+        part = Part::exp_letter;
+      } else {
+        return {FieldStatus::bad_character, 0.0f};
+      }
+      break;
+    case Part::exp_letter:
+      if (cls == kSign) {
+        exponent_negative = ch == '-';
+        part = Part::exp_sign;
+        break;
+      }
+      [[fallthrough]];
+    case Part::exp_sign:
+    case Part::exp_digits:
+      if (cls != kDigit) return {FieldStatus::bad_character, 0.0f};
+      exponent = exponent * 10 + (ch - '0');
+      part = Part::exp_digits;
+      break;
+    }
+  }
+  if (part == Part::exp_letter || part == Part::exp_sign) return {FieldStatus::bad_character, 0.0f};
+  if (digits == 0) return {FieldStatus::value, 0.0f};
+  if (exponent_negative) exponent = -exponent;
+  const std::int64_t scale = exponent - (has_point ? fraction_digits : kImpliedDecimals);
+  return {FieldStatus::value, decimal_to_float(digits, scale, negative)};
+}
+
 namespace {
 
 bool is_digit(unsigned char c) {
   return static_cast<unsigned>(c - '0') < 10;
 }
 
-// The common shapes of a whole ten-column field: blanks, an optional sign,
-// digits with at most one point, then an optional exponent of a letter
-// and/or a sign and at least one digit. Anything else (commas, a field cut
-// short, bad characters) is left to the full rule; false means "not handled".
-bool read_plain_field(const unsigned char *field, RealField &result) {
+// The k-th ten-column field from `text` on.
+const char *field_at(const char *text, int k) {
+  return text + static_cast<std::ptrdiff_t>(k) * kFieldWidth;
+}
+
+// Two exponent shapes fill nearly every USGS and CDMG data record, each
+// described column by column: 's' a sign (a blank, '+', '-' or a 0, which
+// changes nothing before digits), 'd' a digit, '.' and 'E' themselves.
+//   SMC  "-1.2345E-1": "sd.ddddEsd";
+//   CDMG "-.3497E-01", "0.1072E+00": "s.ddddEsdd".
+// A field m x 10^s (m its mantissa digits) is read as (m x 10^a) / 10^b with
+// a - b = s: m x 10^a is an exact double (below 2^53), and so is 10^b (up
+// to 10^22), so the one rounding of the division gives the nearest double,
+// as the rule's. `scale` is a: SMC exponents (s from -13 to 5) are all in
+// reach with a = 5; CDMG ones only from -14 to 8 with a = 8, the rest going
+// to the general reading.
+enum class Shape { smc, cdmg };
+struct ShapeDescription {
+  const char *columns;
+  int scale;
+};
+constexpr ShapeDescription kDescriptions[] = {{"sd.ddddEsd", 5}, {"s.ddddEsdd", 8}};
+
+constexpr int count_of(const char *text, char c, int from, int to) {
+  int n = 0;
+  for (int k = from; k < to; ++k) n += text[k] == c ? 1 : 0;
+  return n;
+}
+constexpr int index_of(const char *text, char c) {
+  int k = 0;
+  while (text[k] != c) ++k;
+  return k;
+}
+constexpr int power_of_ten(int k) {
+  return k == 0 ? 1 : 10 * power_of_ten(k - 1);
+}
+
+// A shape is checked per column as a range of allowed bytes. Trick, "range
+// check by one signed compare" (Hacker's Delight 4-1): a byte is in
+// [low, low + width] when byte - low, taken modulo 256 with its top bit
+// flipped, is not above the width with its top bit flipped.
+struct ColumnRanges {
+  std::array<std::uint8_t, 80> biased_low{};
+  std::array<std::uint8_t, 80> biased_width{};
+};
+
+// The divisor's index is the sum of the two sign columns' offsets and the
+// exponent's digit bytes; a sign column with anything but a blank, a sign
+// or 0 adds kBadSign, which leaves the index in range once masked.
+constexpr unsigned kBadSign = 1024;
+constexpr unsigned kIndexMask = kBadSign - 1;
+
+constexpr std::array<std::uint16_t, 256> make_sign_offsets(unsigned minus_offset) {
+  std::array<std::uint16_t, 256> offsets{};
+  for (auto &v : offsets) v = kBadSign;
+  offsets[' '] = 0; // blanks are skipped, so a blank there is no sign at all
+  offsets['+'] = 0;
+  offsets['0'] = 0;
+  offsets['-'] = static_cast<std::uint16_t>(minus_offset);
+  return offsets;
+}
+
+// Everything a shape's readings need, made from its description.
+template <Shape shape> struct ShapeTables {
+  static constexpr const char *kColumns = kDescriptions[static_cast<int>(shape)].columns;
+  static constexpr int kScale = kDescriptions[static_cast<int>(shape)].scale;
+  static constexpr int kPoint = index_of(kColumns, '.');
+  static constexpr int kLetter = index_of(kColumns, 'E');
+  static constexpr int kFirstDigit = index_of(kColumns, 'd');
+  static constexpr int kFraction = count_of(kColumns, 'd', kPoint, kLetter);
+  // Exponent index: its digit bytes, + kNegativeExponent for a minus there,
+  // + kMinus for one before the mantissa.
+  static constexpr unsigned kNegativeExponent =
+      static_cast<unsigned>(power_of_ten(count_of(kColumns, 'd', kLetter, kFieldWidth)));
+  static constexpr unsigned kMinus = 2 * kNegativeExponent;
+  static constexpr unsigned kDigitBytes = '0' * (kNegativeExponent - 1) / 9; // '0' x 1 or 11
+
+  // The mantissa: each digit column's weight; the sum of all weights times
+  // '0' comes off the weighted bytes.
+  static constexpr std::array<std::int16_t, 16> weights() {
+    std::array<std::int16_t, 16> w{};
+    for (int c = 0; c < kLetter; ++c) {
+      if (kColumns[c] == 'd') {
+        w[static_cast<std::size_t>(c)] =
+            static_cast<std::int16_t>(power_of_ten(count_of(kColumns, 'd', c + 1, kLetter)));
+      }
+    }
+    return w;
+  }
+  static constexpr std::array<std::int16_t, 16> kWeights = weights();
+  static constexpr int kZeros = '0' * (power_of_ten(count_of(kColumns, 'd', 0, kLetter)) - 1) / 9;
+
+  static constexpr ColumnRanges ranges() {
+    ColumnRanges r;
+    for (std::size_t column = 0; column < 80; ++column) {
+      const char c = kColumns[column % kFieldWidth];
+      const std::uint8_t low = c == 'd' ? '0' : c == 's' ? 0 : static_cast<std::uint8_t>(c);
+      const std::uint8_t width = c == 'd' ? 9 : c == 's' ? 0xFF : 0;
+      r.biased_low[column] = static_cast<std::uint8_t>(low + 0x80);
+      r.biased_width[column] = static_cast<std::uint8_t>(width ^ 0x80);
+    }
+    return r;
+  }
+  alignas(16) static constexpr ColumnRanges kRanges = ranges();
+
+  static constexpr std::array<std::uint16_t, 256> kMantissaSign = make_sign_offsets(kMinus);
+  static constexpr std::array<std::uint16_t, 256> kExponentSign =
+      make_sign_offsets(kNegativeExponent);
+
+  // The signed divisors 10^b by index; NaN where the exponent is out of reach.
+  static constexpr std::array<double, kIndexMask + 1> divisors() {
+    std::array<double, kIndexMask + 1> d{};
+    for (auto &v : d) v = std::numeric_limits<double>::quiet_NaN(); // never indexed
+    for (unsigned minus = 0; minus < 2; ++minus) {
+      for (unsigned negative = 0; negative < 2; ++negative) {
+        for (unsigned exponent = 0; exponent < kNegativeExponent; ++exponent) {
+          const int s =
+              (negative ? -static_cast<int>(exponent) : static_cast<int>(exponent)) - kFraction;
+          const int b = kScale - s;
+          double divisor = std::numeric_limits<double>::quiet_NaN();
+          if (b >= 0 && b <= 22) divisor = kExactPowers[static_cast<std::size_t>(b)];
+          d[minus * kMinus + negative * kNegativeExponent + exponent + kDigitBytes] =
+              minus ? -divisor : divisor;
+        }
+      }
+    }
+    return d;
+  }
+  static constexpr std::array<double, kIndexMask + 1> kSignedDivisors = divisors();
+
+  // A 16-byte load from a field's first digit column: its digit columns,
+  // then (from byte 10) the next field's, as the even and the odd bytes of
+  // 16-bit lanes.
+  struct PairWeights {
+    std::int16_t even[8];
+    std::int16_t odd[8];
+  };
+  static constexpr PairWeights pair_weights() {
+    PairWeights p{};
+    for (std::size_t byte = 0; byte < 16; ++byte) {
+      const std::size_t column = kFirstDigit + byte % kFieldWidth;
+      (byte % 2 == 0 ? p.even : p.odd)[byte / 2] = column < 16 ? kWeights[column] : 0;
+    }
+    return p;
+  }
+  alignas(16) static constexpr PairWeights kPairWeights = pair_weights();
+};
+
+// The signed divisor of a field of the shape (NaN when its exponent is out
+// of reach); `signs` collects kBadSign when a sign column holds something
+// else. Adding +0 after the division turns the -0 of a zero field into +0.
+template <Shape shape> CDMG_ALWAYS_INLINE double field_divisor(const char *field, unsigned &signs) {
+  using Tables = ShapeTables<shape>;
+  const unsigned sign = Tables::kMantissaSign[static_cast<std::uint8_t>(field[0])];
+  const unsigned exponent_sign =
+      Tables::kExponentSign[static_cast<std::uint8_t>(field[Tables::kLetter + 1])];
+  signs |= sign | exponent_sign;
+  // Digits by the ranges, as their bytes: the table allows for the '0's.
+  unsigned exponent = static_cast<std::uint8_t>(field[9]);
+  if constexpr (Tables::kNegativeExponent == 100) {
+    exponent += static_cast<std::uint8_t>(field[8]) * 10u;
+  }
+  return Tables::kSignedDivisors[(sign + exponent_sign + exponent) & kIndexMask];
+}
+
+// The plain shape of a whole ten-column field, which nearly every field a
+// user holds has: blanks, an optional sign, digits with at most one point,
+// an optional exponent of a letter and/or a sign and at least one digit,
+// then blanks. Anything else (commas, a blank inside the number, a field
+// cut short, bad characters) is left to the rule; false means "not handled".
+bool plain_field(const char *text, float &value) {
+  const auto *field = reinterpret_cast<const unsigned char *>(text);
   // A copy with a stop byte after the ten columns frees the loops from
   // counting: the NUL is neither digit, blank, point, sign nor letter.
   unsigned char p[kFieldWidth + 1];
@@ -129,97 +373,40 @@ bool read_plain_field(const unsigned char *field, RealField &result) {
   // Only trailing blanks may follow; blanks inside the number go to the full rule.
   while (p[k] == ' ') ++k;
   if (k != kFieldWidth) return false;
-  if (digits == 0) {
-    result = {FieldStatus::value, 0.0f};
-  } else {
-    const std::int64_t scale = exponent - (has_point ? fraction_digits : kImpliedDecimals);
-    result = {FieldStatus::value, decimal_to_float(digits, scale, negative)};
+  const std::int64_t scale = exponent - (has_point ? fraction_digits : kImpliedDecimals);
+  value = digits == 0 ? 0.0f : decimal_to_float(digits, scale, negative);
+  return true;
+}
+
+// A field of an 80-column record read by the plain shape, or else by the
+// rule when it takes exactly the field's ten columns.
+bool record_field(const char *record80, int field, float &value) {
+  if (plain_field(field_at(record80, field), value)) return true;
+  std::size_t pos = static_cast<std::size_t>(field) * kFieldWidth;
+  const RealField read = read_real_field_by_rule({record80, 80, true}, pos);
+  value = read.value;
+  return read.status == FieldStatus::value &&
+         pos == static_cast<std::size_t>(field + 1) * kFieldWidth;
+}
+
+} // namespace
+
+// The plain kernel: field after field.
+bool scalar::read_full_record_fields(const char *record80, float *values) {
+  for (int field = 0; field < 8; ++field) {
+    if (!record_field(record80, field, values[field])) return false;
   }
   return true;
 }
 
-// The k-th ten-column field from `text` on.
-const char *field_at(const char *text, int k) {
-  return text + static_cast<std::ptrdiff_t>(k) * kFieldWidth;
-}
-
-// Two exponent shapes fill nearly every data record, field after field:
-//   SMC  "-1.2345E-1": a blank or sign, a digit, the point, four digits, E,
-//        a sign and one digit;
-//   CDMG "-.3497E-01", "0.1072E+00": a blank, sign or 0, the point, four
-//        digits, E, a sign and two digits.
-// (A 0 where a sign may stand reads as no sign at all: a leading zero
-// before the mantissa or the exponent's digits changes nothing.)
-enum class Shape { smc, cdmg };
-
-// Where each shape has its columns, and how its values are read (below).
-template <Shape shape> struct ShapeRules;
-template <> struct ShapeRules<Shape::smc> {
-  static constexpr std::size_t kFirstMantissaColumn = 1;
-  static constexpr std::size_t kPoint = 2;
-  static constexpr std::size_t kLetter = 7;         // the exponent's sign follows
-  static constexpr unsigned kNegativeExponent = 10; // index: digit + 10 x exponent sign
-  static constexpr unsigned kMinus = 20;            // + 20 x mantissa sign
-  static constexpr unsigned kDigitBytes = '0';      // the exponent digit's '0'
-  static constexpr double kScale = 1e5;             // 10^a
-  static constexpr int kScaleDigits = 5;            // a
-};
-template <> struct ShapeRules<Shape::cdmg> {
-  static constexpr std::size_t kFirstMantissaColumn = 2;
-  static constexpr std::size_t kPoint = 1;
-  static constexpr std::size_t kLetter = 6;
-  static constexpr unsigned kNegativeExponent = 100;
-  static constexpr unsigned kMinus = 200;
-  static constexpr unsigned kDigitBytes = '0' * 11; // 10 x '0' + '0'
-  static constexpr double kScale = 1e8;
-  static constexpr int kScaleDigits = 8;
-};
-
-// A shape is checked per column as a range of allowed bytes: digits '0'-'9',
-// the point and the letter themselves, and any byte where a sign stands (the
-// signs are looked up with the value). A byte is in its range when byte -
-// low, taken modulo 256 and with its top bit flipped, is not above the
-// biased width as a signed byte.
-struct ColumnRanges {
-  std::array<std::uint8_t, 80> biased_low{};
-  std::array<std::uint8_t, 80> biased_width{};
-};
-template <Shape shape> constexpr ColumnRanges make_ranges() {
-  ColumnRanges r;
-  constexpr std::size_t point = ShapeRules<shape>::kPoint;
-  constexpr std::size_t letter = ShapeRules<shape>::kLetter;
-  for (std::size_t column = 0; column < 80; ++column) {
-    const std::size_t k = column % kFieldWidth;
-    std::uint8_t low = '0';
-    std::uint8_t width = 9;
-    if (k == point || k == letter) {
-      low = k == point ? '.' : 'E';
-      width = 0;
-    } else if (k == 0 || k == letter + 1) {
-      low = 0;
-      width = 0xFF;
-    }
-    r.biased_low[column] = static_cast<std::uint8_t>(low + 0x80);
-    r.biased_width[column] = static_cast<std::uint8_t>(width ^ 0x80);
-  }
-  return r;
-}
-alignas(16) constexpr ColumnRanges kSmcRanges = make_ranges<Shape::smc>();
-alignas(16) constexpr ColumnRanges kCdmgRanges = make_ranges<Shape::cdmg>();
-
-bool columns_in_ranges(const ColumnRanges &r, const char *text, std::size_t columns) {
-  for (std::size_t column = 0; column < columns; ++column) {
-    const auto byte = static_cast<std::uint8_t>(text[column]);
-    const auto shifted =
-        static_cast<std::int8_t>(static_cast<std::uint8_t>(byte - r.biased_low[column]));
-    if (shifted > static_cast<std::int8_t>(r.biased_width[column])) return false;
-  }
-  return true;
-}
-
-bool record_has_shape(const ColumnRanges &r, const char *record80) {
 #if CDMG_HAVE_SSE2
+// The SSE2 kernels: a whole record at once.
+namespace sse2 {
+namespace {
+
+template <Shape shape> bool record_has_shape(const char *record80) {
   // Five blocks of 16 columns; any byte out of its range marks the record.
+  const ColumnRanges &r = ShapeTables<shape>::kRanges;
   __m128i outside = _mm_setzero_si128();
   for (std::size_t block = 0; block < 80; block += 16) {
     const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i *>(record80 + block));
@@ -230,150 +417,25 @@ bool record_has_shape(const ColumnRanges &r, const char *record80) {
     outside = _mm_or_si128(outside, _mm_cmpgt_epi8(_mm_sub_epi8(text, low), width));
   }
   return _mm_movemask_epi8(outside) == 0;
-#else
-  return columns_in_ranges(r, record80, 80);
-#endif
 }
 
-// A field m x 10^s of either shape is read as (m x 10^a) / 10^b with
-// a - b = s: m x 10^a is an exact double (below 2^53), and so is 10^b
-// (10^k is exact up to k = 22), so the one rounding of the division gives
-// the nearest double, as the full rule does. SMC fields have five mantissa
-// digits and a = 5 (s from -13 to 5, b = 5 - s); CDMG fields four and
-// a = 8 (b = 8 - s, s from -14 to 8 within reach; the rest of the two-digit
-// exponents go to the general reading). The divisor carries the mantissa's
-// sign; adding +0 then turns the -0 of a zero field into the +0 it reads as.
-//
-// The divisor's index is the sum of the two sign columns' offsets and the
-// exponent's digit bytes; a sign column with anything but a blank, a sign
-// or 0 adds kBadSign, which leaves the index in range once masked.
-constexpr unsigned kBadSign = 1024;
-constexpr unsigned kIndexMask = kBadSign - 1;
-
-constexpr std::array<std::uint16_t, 256> make_sign_offsets(unsigned minus_offset) {
-  std::array<std::uint16_t, 256> offsets{};
-  for (auto &v : offsets) v = kBadSign;
-  offsets[' '] = 0; // blanks are skipped, so a blank there is no sign at all
-  offsets['+'] = 0;
-  offsets['0'] = 0;
-  offsets['-'] = static_cast<std::uint16_t>(minus_offset);
-  return offsets;
-}
-
-template <Shape shape> constexpr auto make_signed_divisors() {
-  using Rules = ShapeRules<shape>;
-  std::array<double, kIndexMask + 1> divisors{};
-  for (auto &v : divisors) v = std::numeric_limits<double>::quiet_NaN(); // never indexed
-  for (unsigned minus = 0; minus < 2; ++minus) {
-    for (unsigned negative = 0; negative < 2; ++negative) {
-      for (unsigned exponent = 0; exponent < Rules::kNegativeExponent; ++exponent) {
-        // Four digits follow the point in both shapes.
-        const int s = (negative ? -static_cast<int>(exponent) : static_cast<int>(exponent)) - 4;
-        const int b = Rules::kScaleDigits - s;
-        double divisor = std::numeric_limits<double>::quiet_NaN(); // out of reach
-        if (b >= 0 && b <= 22) {
-          divisor = 1;
-          for (int k = 0; k < b; ++k) divisor *= 10;
-        }
-        divisors[minus * Rules::kMinus + negative * Rules::kNegativeExponent + exponent +
-                 Rules::kDigitBytes] = minus ? -divisor : divisor;
-      }
-    }
-  }
-  return divisors;
-}
-template <Shape shape> struct ShapeTables {
-  static constexpr std::array<std::uint16_t, 256> kMantissaSign =
-      make_sign_offsets(ShapeRules<shape>::kMinus);
-  static constexpr std::array<std::uint16_t, 256> kExponentSign =
-      make_sign_offsets(ShapeRules<shape>::kNegativeExponent);
-  static constexpr std::array<double, kIndexMask + 1> kSignedDivisors =
-      make_signed_divisors<shape>();
-};
-
-// The signed divisor of a field of the shape (NaN when its exponent is out
-// of reach); `signs` collects kBadSign when a sign column holds something
-// else.
-template <Shape shape> CDMG_ALWAYS_INLINE double field_divisor(const char *field, unsigned &signs) {
-  constexpr std::size_t kExponentSign = ShapeRules<shape>::kLetter + 1;
-  using Tables = ShapeTables<shape>;
-  const unsigned sign = Tables::kMantissaSign[static_cast<std::uint8_t>(field[0])];
-  const unsigned exponent_sign =
-      Tables::kExponentSign[static_cast<std::uint8_t>(field[kExponentSign])];
-  signs |= sign | exponent_sign;
-  // Digits by the ranges, as their bytes: the table allows for the '0's.
-  unsigned exponent = static_cast<std::uint8_t>(field[9]);
-  if constexpr (shape == Shape::cdmg) exponent += static_cast<std::uint8_t>(field[8]) * 10u;
-  return Tables::kSignedDivisors[(sign + exponent_sign + exponent) & kIndexMask];
-}
-
-// Columns 1 to 8 of a field as 16-bit lanes, weighted so that their sum is
-// the mantissa plus '0' times the sum of the weights: the sign, point and
-// letter columns weigh 0.
-template <Shape shape> struct MantissaWeights;
-template <> struct MantissaWeights<Shape::smc> {
-  static constexpr std::int16_t kColumn[8] = {0, 10000, 0, 1000, 100, 10, 1, 0};
-  static constexpr int kZeros = '0' * 11111;
-};
-template <> struct MantissaWeights<Shape::cdmg> {
-  static constexpr std::int16_t kColumn[8] = {0, 0, 1000, 100, 10, 1, 0, 0};
-  static constexpr int kZeros = '0' * 1111;
-};
-
-// The value of one field of the shape; false (for the general reading)
-// when a sign column holds something else or the exponent is out of reach.
-template <Shape shape> bool field_value(const char *field, float &value) {
-  using Weights = MantissaWeights<shape>;
-  int mantissa = -Weights::kZeros;
-  for (int k = 0; k < 8; ++k) {
-    mantissa += Weights::kColumn[k] * static_cast<std::uint8_t>(field[k]);
-  }
-  unsigned signs = 0;
-  const double divisor = field_divisor<shape>(field, signs);
-  if ((signs & kBadSign) != 0 || divisor != divisor) return false;
-  value =
-      static_cast<float>(static_cast<double>(mantissa) * ShapeRules<shape>::kScale / divisor + 0.0);
-  return true;
-}
-
-#if CDMG_HAVE_SSE2
-// Weights of the bytes of a 16-byte load from a field's first mantissa
-// column: its mantissa columns, then (from byte 10) the next field's, as
-// 16-bit lanes of the even and of the odd bytes.
-struct PairWeights {
-  std::int16_t even[8];
-  std::int16_t odd[8];
-};
-template <Shape shape> constexpr PairWeights make_pair_weights() {
-  constexpr std::size_t kFirst = ShapeRules<shape>::kFirstMantissaColumn;
-  PairWeights w{};
-  for (std::size_t byte = 0; byte < 16; ++byte) {
-    const std::size_t column = kFirst + byte % kFieldWidth;
-    const std::int16_t weight = column < 8 ? MantissaWeights<shape>::kColumn[column] : 0;
-    (byte % 2 == 0 ? w.even : w.odd)[byte / 2] = weight;
-  }
-  return w;
-}
-template <Shape shape> struct PairWeightTable {
-  alignas(16) static constexpr PairWeights kWeights = make_pair_weights<shape>();
-};
-
-// Four fields of the shape from `fields` on, into values[0..3]; false as
-// for field_value, with some values written. Written to spare the shuffle
-// unit: one load takes the mantissas of two fields, and their bytes are
-// weighted in place as the even and the odd bytes of 16-bit lanes.
+// Four fields of the shape from `fields` on, into values[0..3]; false, with
+// some values written, when a sign column holds something else or an
+// exponent is out of reach. Written to spare the shuffle unit: one load
+// takes the mantissas of two fields, and their bytes are weighted in place
+// as the even and the odd bytes of 16-bit lanes.
 template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields, float *values) {
-  using Weights = MantissaWeights<shape>;
-  constexpr std::size_t kFirst = ShapeRules<shape>::kFirstMantissaColumn;
+  using Tables = ShapeTables<shape>;
   const __m128i even_weights =
-      _mm_load_si128(reinterpret_cast<const __m128i *>(PairWeightTable<shape>::kWeights.even));
+      _mm_load_si128(reinterpret_cast<const __m128i *>(Tables::kPairWeights.even));
   const __m128i odd_weights =
-      _mm_load_si128(reinterpret_cast<const __m128i *>(PairWeightTable<shape>::kWeights.odd));
+      _mm_load_si128(reinterpret_cast<const __m128i *>(Tables::kPairWeights.odd));
   const __m128i low_bytes = _mm_set1_epi16(0x00FF);
   // Lane sums [a, b, c, d]: the first field's mantissa is a + b, the
   // second's c + d (each plus its weighted '0's).
   const auto pair_sums = [&](const char *pair) {
-    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pair + kFirst));
+    const __m128i text =
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(pair + Tables::kFirstDigit));
     return _mm_add_epi32(_mm_madd_epi16(_mm_and_si128(text, low_bytes), even_weights),
                          _mm_madd_epi16(_mm_srli_epi16(text, 8), odd_weights));
   };
@@ -382,13 +444,13 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
   const __m128i mantissas = _mm_sub_epi32(
       _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(sums01, sums23, _MM_SHUFFLE(2, 0, 2, 0))),
                     _mm_castps_si128(_mm_shuffle_ps(sums01, sums23, _MM_SHUFFLE(3, 1, 3, 1)))),
-      _mm_set1_epi32(Weights::kZeros));
+      _mm_set1_epi32(Tables::kZeros));
   unsigned signs = 0;
   const __m128d divisors01 = _mm_set_pd(field_divisor<shape>(field_at(fields, 1), signs),
                                         field_divisor<shape>(fields, signs));
   const __m128d divisors23 = _mm_set_pd(field_divisor<shape>(field_at(fields, 3), signs),
                                         field_divisor<shape>(field_at(fields, 2), signs));
-  const __m128d scale = _mm_set1_pd(ShapeRules<shape>::kScale);
+  const __m128d scale = _mm_set1_pd(kExactPowers[static_cast<std::size_t>(Tables::kScale)]);
   const __m128d plus_zero = _mm_setzero_pd();
   const __m128d wide01 =
       _mm_add_pd(_mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(mantissas), scale), divisors01), plus_zero);
@@ -397,7 +459,7 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
                  divisors23),
       plus_zero);
   _mm_storeu_ps(values, _mm_movelh_ps(_mm_cvtpd_ps(wide01), _mm_cvtpd_ps(wide23)));
-  if constexpr (shape == Shape::cdmg) {
+  if constexpr (Tables::kNegativeExponent == 100) {
     // A divisor out of reach is NaN, and so is its quotient.
     if (_mm_movemask_pd(
             _mm_or_pd(_mm_cmpunord_pd(wide01, wide01), _mm_cmpunord_pd(wide23, wide23))) != 0) {
@@ -406,76 +468,8 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
   }
   return (signs & kBadSign) == 0;
 }
-#endif
 
-template <Shape shape> bool record_values(const char *record80, float *values) {
-#if CDMG_HAVE_SSE2
-  return fields_value4<shape>(record80, values) &&
-         fields_value4<shape>(field_at(record80, 4), values + 4);
-#else
-  for (int field = 0; field < 8; ++field) {
-    if (!field_value<shape>(field_at(record80, field), values[field])) return false;
-  }
-  return true;
-#endif
-}
-
-// Fixed point, the shape of most data a user holds: "   -0.0138",
-// "  54.5160 ", "    123456" (implied decimals). A field of the shape holds
-// blanks, a minus only directly before the first digit or point, digits
-// with at most one point, then blanks; without a point the digits end the
-// field. (A plus, an exponent or a blank inside the number go elsewhere.)
-//
-// Trick, "the point as a zero digit": read with the point as a 0, every
-// point column weighs the digits alike, A = sum of digit x 10^(9 - column).
-// With the point at column p and T = 10^(10 - p), A = q T + r with q the
-// whole part, and the value q + r / 10^(9 - p) is (10 A - 9 T q) / T: an
-// exact integer over an exact power of ten, so one division rounds it as
-// the full rule does. Without a point the value is 10 A / 10^5.
-bool read_fixed_field(const char *field, float &value) {
-  int k = 0;
-  while (k < kFieldWidth && field[k] == ' ') ++k;
-  const bool negative = k < kFieldWidth && field[k] == '-';
-  const int first = k + (negative ? 1 : 0);
-  std::uint64_t digits = 0;
-  int point = -1;
-  for (k = first; k < kFieldWidth && (is_digit(field[k]) || field[k] == '.'); ++k) {
-    if (field[k] != '.') {
-      digits = digits * 10 + static_cast<unsigned>(field[k] - '0');
-    } else if (point < 0) {
-      point = k;
-    } else {
-      return false;
-    }
-  }
-  const int end = k;
-  if (negative && end == first) return false;
-  while (k < kFieldWidth && field[k] == ' ') ++k;
-  if (k != kFieldWidth || (point < 0 && end != first && end != kFieldWidth)) return false;
-  const int scale = point < 0 ? -kImpliedDecimals : -(end - point - 1);
-  value = digits == 0 ? 0.0f : decimal_to_float(digits, scale, negative);
-  return true;
-}
-
-} // namespace
-
-namespace scalar {
-
-unsigned fixed_fields(const char *record80, float *values) {
-  unsigned left = 0;
-  for (int field = 0; field < 8; ++field) {
-    if (!read_fixed_field(field_at(record80, field), values[field])) left |= 1u << field;
-  }
-  return left;
-}
-
-} // namespace scalar
-
-#if CDMG_HAVE_SSE2
-namespace sse2 {
-
-namespace {
-
+// Fixed point, all eight fields at once.
 // By field: 1 / T and T, both negative for a minus; T = 10^5 and no whole
 // part without a point. Indexed by the point's column bit (or none), plus
 // 1024 for a minus; two or more point bits mark a field outside the shape
@@ -506,7 +500,8 @@ constexpr std::uint64_t kFieldEnds = kFieldStarts << 9;
 constexpr std::uint64_t kFirstNine = kFieldStarts * 0x1FF;
 constexpr std::uint64_t kFourFields = (std::uint64_t{1} << 40) - 1;
 
-// Column 9 of each field that has any bit set: columns 0 to 8 carry into it.
+// Column 9 of each field that has any bit set. Trick, "SWAR any-bit test":
+// adding ones to columns 0 to 8 carries into column 9 when any is set.
 constexpr std::uint64_t any_in_field(std::uint64_t bits) {
   return (((bits & kFirstNine) + kFirstNine) | bits) & kFieldEnds;
 }
@@ -519,8 +514,8 @@ struct Planes {
 // coming from `negative`'s column 9.
 CDMG_ALWAYS_INLINE std::uint64_t fixed_keys(const Planes &p, std::uint64_t &negative) {
   const std::uint64_t taken = ~(p.blank | p.minus) & kFourFields; // digits, points, bad bytes
-  // Trick, "lowest set bit per field": x & ~(x - starts) with a stop in
-  // column 9, so that no borrow crosses a field.
+  // Trick, "lowest set bit" (x & ~(x - 1), Hacker's Delight 2-1), in every
+  // field at once: a stop in column 9 keeps each borrow inside its field.
   const std::uint64_t stops = taken | kFieldEnds;
   const std::uint64_t first = stops & ~(stops - kFieldStarts);
   const std::uint64_t from_first = (kFieldStarts << 10) - first;
@@ -594,8 +589,6 @@ CDMG_ALWAYS_INLINE std::uint64_t second_half(unsigned b2, unsigned b3, unsigned 
   return b2 >> 8 | std::uint64_t{b3} << 8 | std::uint64_t{b4} << 24;
 }
 
-} // namespace
-
 unsigned fixed_fields(const char *record80, float *values) {
   const BlockBits c0 = block_bits(record80);
   const BlockBits c1 = block_bits(record80 + 16);
@@ -650,44 +643,18 @@ unsigned fixed_fields(const char *record80, float *values) {
                                _mm_movemask_ps(_mm_cmpunord_ps(v1, v1)) << 4);
 }
 
-} // namespace sse2
-#endif
-
-namespace {
-
-unsigned fixed_fields(const char *record80, float *values) {
-#if CDMG_HAVE_SSE2
-  return sse2::fixed_fields(record80, values);
-#else
-  return scalar::fixed_fields(record80, values);
-#endif
+template <Shape shape> bool exponent_record(const char *record80, float *values) {
+  return record_has_shape<shape>(record80) && fields_value4<shape>(record80, values) &&
+         fields_value4<shape>(field_at(record80, 4), values + 4);
 }
 
-} // namespace
-
-namespace {
-
-// Any record but one of the SMC shape: kept out of that common path.
+// Any record but one of the SMC shape, kept out of that common path: the
+// CDMG shape, or fixed point and what it leaves, field by field.
 [[gnu::noinline]] bool read_other_record(const char *record80, float *values) {
-  if (record80[6] == 'E' && record_has_shape(kCdmgRanges, record80) &&
-      record_values<Shape::cdmg>(record80, values)) {
-    return true;
-  }
-  // Fixed point, and what it leaves field by field.
+  if (record80[6] == 'E' && exponent_record<Shape::cdmg>(record80, values)) return true;
   for (unsigned left = fixed_fields(record80, values); left != 0; left &= left - 1) {
     const int field = std::countr_zero(left);
-    const char *text = field_at(record80, field);
-    if (columns_in_ranges(kSmcRanges, text, kFieldWidth) &&
-        field_value<Shape::smc>(text, values[field])) {
-      continue;
-    }
-    if (columns_in_ranges(kCdmgRanges, text, kFieldWidth) &&
-        field_value<Shape::cdmg>(text, values[field])) {
-      continue;
-    }
-    RealField plain;
-    if (!read_plain_field(reinterpret_cast<const unsigned char *>(text), plain)) return false;
-    values[field] = plain.value;
+    if (!record_field(record80, field, values[field])) return false;
   }
   return true;
 }
@@ -696,93 +663,28 @@ namespace {
 
 bool read_full_record_fields(const char *record80, float *values) {
   // The first field's letter column tells which shape the record likely has.
-  return (record80[7] == 'E' && record_has_shape(kSmcRanges, record80) &&
-          record_values<Shape::smc>(record80, values)) ||
+  return (record80[7] == 'E' && exponent_record<Shape::smc>(record80, values)) ||
          read_other_record(record80, values);
 }
 
-RealField read_real_field(const RecordView &record, std::size_t &pos) {
-  if (pos + kFieldWidth <= record.length) {
-    RealField result;
-    if (read_plain_field(reinterpret_cast<const unsigned char *>(record.chars + pos), result)) {
-      pos += kFieldWidth;
-      return result;
-    }
-  }
-  return read_real_field_by_rule(record, pos);
+} // namespace sse2
+#endif
+
+bool read_full_record_fields(const char *record80, float *values) {
+#if CDMG_HAVE_SSE2
+  return sse2::read_full_record_fields(record80, values);
+#else
+  return scalar::read_full_record_fields(record80, values);
+#endif
 }
 
-RealField read_real_field_by_rule(const RecordView &record, std::size_t &pos) {
-  Part part = Part::start;
-  bool negative = false;
-  bool exponent_negative = false;
-  bool has_point = false;
-  std::uint64_t digits = 0;
-  int fraction_digits = 0;
-  std::int64_t exponent = 0;
-  const std::size_t limit = pos + kFieldWidth;
-  for (;;) {
-    if (pos == limit) break;
-    if (pos == record.length) {
-      if (!record.line_feed) return {FieldStatus::end_of_file, 0.0f};
-      break; // the line feed ends this field and, untaken, every later one
-    }
-    const auto ch = static_cast<unsigned char>(record.chars[pos++]);
-    const std::uint8_t cls = kClasses[ch];
-    if (cls == kBlank) continue;
-    if (cls == kComma) {
-      if (part == Part::exp_letter || part == Part::exp_sign)
-        return {FieldStatus::bad_character, 0.0f};
-      break;
-    }
-    switch (part) {
-    case Part::start:
-    case Part::mantissa:
-    case Part::fraction:
-      if (cls == kDigit) {
-        // Ten columns hold at most ten digits, so this cannot overflow.
-        digits = digits * 10 + (ch - '0');
-        if (part == Part::fraction)
-          ++fraction_digits;
-        else
-          part = Part::mantissa;
-      } else if (cls == kSign) {
-        if (part == Part::start) {
-          negative = ch == '-';
-          part = Part::mantissa;
-        } else {
-          exponent_negative = ch == '-';
-          part = Part::exp_sign;
-        }
-      } else if (cls == kPoint && part != Part::fraction) {
-        has_point = true;
-        part = Part::fraction;
-      } else if (cls == kExpLetter) {
-        part = Part::exp_letter;
-      } else {
-        return {FieldStatus::bad_character, 0.0f};
-      }
-      break;
-    case Part::exp_letter:
-      if (cls == kSign) {
-        exponent_negative = ch == '-';
-        part = Part::exp_sign;
-        break;
-      }
-      [[fallthrough]];
-    case Part::exp_sign:
-    case Part::exp_digits:
-      if (cls != kDigit) return {FieldStatus::bad_character, 0.0f};
-      exponent = exponent * 10 + (ch - '0');
-      part = Part::exp_digits;
-      break;
-    }
+RealField read_real_field(const RecordView &record, std::size_t &pos) {
+  RealField result{FieldStatus::value, 0.0f};
+  if (pos + kFieldWidth <= record.length && plain_field(record.chars + pos, result.value)) {
+    pos += kFieldWidth;
+    return result;
   }
-  if (part == Part::exp_letter || part == Part::exp_sign) return {FieldStatus::bad_character, 0.0f};
-  if (digits == 0) return {FieldStatus::value, 0.0f};
-  if (exponent_negative) exponent = -exponent;
-  const std::int64_t scale = exponent - (has_point ? fraction_digits : kImpliedDecimals);
-  return {FieldStatus::value, decimal_to_float(digits, scale, negative)};
+  return read_real_field_by_rule(record, pos);
 }
 
 } // namespace cdmg

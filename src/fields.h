@@ -38,14 +38,13 @@ RealField read_real_field_by_rule(const RecordView &record, std::size_t &pos);
 // False (and `values` partly written) sends the record to the full rule.
 bool read_full_record_fields(const char *record80, float *values);
 
-// The fixed-point kernel alone ("   -0.0138", "  54.5160 ", "    123456"),
-// plain and SSE2 alike: the values of the fields of that shape, and a bit
-// (1 << field) for each field it leaves to the other readings.
+// read_full_record_fields with the plain and with the SSE2 kernels, each
+// usable on x86, so that one test program compares them.
 namespace scalar {
-unsigned fixed_fields(const char *record80, float *values);
+bool read_full_record_fields(const char *record80, float *values);
 }
 namespace sse2 {
-unsigned fixed_fields(const char *record80, float *values);
+bool read_full_record_fields(const char *record80, float *values);
 }
 
 // The decimal value digits x 10^exponent, converted to the nearest double and

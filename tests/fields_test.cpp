@@ -215,10 +215,11 @@ TEST(FullRecordFields, CommonShapesAndTheirNeighbours) {
       // sign: the general reading takes them.
       {"0.1072E+130.3683E-11-.5286E+990.5533E-990.6495E0000.6520E+000.7759E+000.5596E+00", true},
       {"1.2345E+00 1.2345E+0 .3683E-11-.5286E+990.5533E-990.6495E0000.6520E+000.7759E+00", true},
-      // A comma, a blank inside a number, a letter other than E, a second
-      // point, a bad character: left to the rule, which decides.
+      // A blank inside a number: the rule reads that field in its ten columns.
+      {" 3.8688E-1-1.9160E+0 2.12 4E+1-5.5500E-2 1.0000E+0-2.2222E+2 4.4444E-3-7.7777E+1", true},
+      // A comma, a letter other than E, a second point, a bad character:
+      // left to the rule, which decides.
       {" 3.8688E-1,1.9160E+0 2.1234E+1-5.5500E-2 1.0000E+0-2.2222E+2 4.4444E-3-7.7777E+1", false},
-      {" 3.8688E-1-1.9160E+0 2.12 4E+1-5.5500E-2 1.0000E+0-2.2222E+2 4.4444E-3-7.7777E+1", false},
       {" 3.8688E-1-1.9160E+0 2.1234E+1-5.5500E-2 1.0000E+0-2.2222E+2 4.4444E-3-7.7777X+1", false},
       {" 3.8688E-1-1.9160E+0 2.1234E+1-5.5500E-2 1.0000E+0-2.2222E+2 4.4444E-3-7.77.7E+1", false},
       {" 3.8688E-1-1.9160E+0 2.1234E+1-5.5500E-2 1.0000E+0-2.2222E+2 4.4444E-3-7.7777E+ ", false},

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fields.h"
+#include "simd.h"
 
 namespace shapes {
 
@@ -87,9 +88,10 @@ inline std::uint32_t bits_of(float value) {
   return bits;
 }
 
-// Reads the 80 columns with the one-pass reading and with the full rule,
-// field after field as a data record is read. Empty when they agree: where
-// the one pass takes the record, the rule must take exactly ten columns per
+// Reads the 80 columns with the one-pass reading (plain and SSE2 kernels)
+// and with the full rule, field after field as a data record is read.
+// Empty when they agree: both kernels take the same records with the same
+// values; where they take one, the rule must take exactly ten columns per
 // field with the same values; and the rule's path through the common-shape
 // field reading must agree with the rule alone everywhere.
 inline std::string disagreement(const std::string &record80) {
@@ -97,7 +99,16 @@ inline std::string disagreement(const std::string &record80) {
   const std::string own(record80);
   const cdmg::RecordView view{own.data(), own.size(), true};
   float fast[8];
-  const bool taken = cdmg::read_full_record_fields(own.data(), fast);
+  const bool taken = cdmg::scalar::read_full_record_fields(own.data(), fast);
+#if CDMG_HAVE_SSE2
+  float sse2[8];
+  const bool sse2_taken = cdmg::sse2::read_full_record_fields(own.data(), sse2);
+  for (int k = 0; k < 8 && sse2_taken == taken; ++k) {
+    if (taken && bits_of(sse2[k]) != bits_of(fast[k]))
+      return "kernels differ at \"" + record80 + "\"";
+  }
+  if (sse2_taken != taken) return "kernels take differently \"" + record80 + "\"";
+#endif
   std::size_t rule_pos = 0;
   std::size_t plain_pos = 0;
   for (int k = 0; k < 8; ++k) {
@@ -115,7 +126,6 @@ inline std::string disagreement(const std::string &record80) {
         bits_of(fast[k]) != bits_of(rule.value)) {
       return std::string("one-pass reading differs from the rule at ") + where + record80 + "\"";
     }
-    if (rule.status != cdmg::FieldStatus::value) break;
   }
   return {};
 }
