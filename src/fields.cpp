@@ -471,9 +471,9 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
 
 // Fixed point, all eight fields at once.
 // By field: 1 / T and T, both negative for a minus; T = 10^5 and no whole
-// part without a point. Indexed by the point's column bit (or none), plus
-// 1024 for a minus; two or more point bits mark a field outside the shape
-// and give NaN.
+// part without a point. Indexed by the point's column bit (or none, or
+// column 0, which is left to other readings), plus 1024 for a minus; two
+// or more point bits mark a field outside the shape and give NaN.
 struct FixedScale {
   double inverse;
   double divisor;
@@ -486,7 +486,7 @@ constexpr std::array<FixedScale, 2048> make_fixed_scales() {
     const double sign = minus != 0 ? -1.0 : 1.0;
     scales[minus << 10] = {0.0, sign * 1e5};
     double power = 10.0;
-    for (unsigned point = 10; point-- > 0; power *= 10.0) {
+    for (unsigned point = 10; point-- > 1; power *= 10.0) {
       scales[minus << 10 | 1u << point] = {sign / power, sign * power};
     }
   }
@@ -510,9 +510,9 @@ struct Planes {
   std::uint64_t blank, minus, point, valid;
 };
 
-// Each field's key into kFixedScales, ten bits apart, a minus at bit 10
-// coming from `negative`'s column 9.
-CDMG_ALWAYS_INLINE std::uint64_t fixed_keys(const Planes &p, std::uint64_t &negative) {
+// Each field's key into kFixedScales, ten bits apart; a field's minus flag
+// is the next field's bit 0, where no key bit stands.
+CDMG_ALWAYS_INLINE std::uint64_t fixed_keys(const Planes &p) {
   const std::uint64_t taken = ~(p.blank | p.minus) & kFourFields; // digits, points, bad bytes
   // Trick, "lowest set bit" (x & ~(x - 1), Hacker's Delight 2-1), in every
   // field at once: a stop in column 9 keeps each borrow inside its field.
@@ -521,16 +521,15 @@ CDMG_ALWAYS_INLINE std::uint64_t fixed_keys(const Planes &p, std::uint64_t &nega
   const std::uint64_t from_first = (kFieldStarts << 10) - first;
   const std::uint64_t minus_place = ((first & taken) >> 1) & ~kFieldEnds;
   std::uint64_t wrong = (~p.valid & kFourFields) | (p.minus & ~minus_place) |
+                        (p.point & kFieldStarts) |
                         (p.blank & from_first & (taken >> 1) & ~kFieldEnds) |
                         (p.blank & kFieldEnds & any_in_field(taken) & ~any_in_field(p.point));
   wrong = any_in_field(wrong);
-  negative = any_in_field(p.minus) << 1;
-  return p.point | wrong | (wrong >> 1);
+  return (p.point & ~kFieldStarts) | wrong | (wrong >> 1) | any_in_field(p.minus) << 1;
 }
 
-CDMG_ALWAYS_INLINE unsigned key_at(std::uint64_t keys, std::uint64_t negative, int field) {
-  return static_cast<unsigned>(((keys >> (10 * field)) & 1023) |
-                               ((negative >> (10 * field)) & 1024));
+CDMG_ALWAYS_INLINE unsigned key_at(std::uint64_t keys, int field) {
+  return static_cast<unsigned>((keys >> (10 * field)) & 0x7FE);
 }
 
 // Two fields' values from their A and keys.
@@ -601,10 +600,8 @@ unsigned fixed_fields(const char *record80, float *values) {
   const Planes second = {
       second_half(c2.blank, c3.blank, c4.blank), second_half(c2.minus, c3.minus, c4.minus),
       second_half(c2.point, c3.point, c4.point), second_half(c2.valid, c3.valid, c4.valid)};
-  std::uint64_t negative0;
-  std::uint64_t negative1;
-  const std::uint64_t keys0 = fixed_keys(first, negative0);
-  const std::uint64_t keys1 = fixed_keys(second, negative1);
+  const std::uint64_t keys0 = fixed_keys(first);
+  const std::uint64_t keys1 = fixed_keys(second);
   const __m128i a8 =
       _mm_madd_epi16(_mm_packs_epi32(pair_columns(record80, 0), pair_columns(record80, 2)),
                      _mm_set1_epi32(0x00012710)); // x 10000 + next
@@ -631,12 +628,10 @@ unsigned fixed_fields(const char *record80, float *values) {
     a45 = _mm_add_pd(a45, _mm_mul_pd(_mm_cvtepi32_pd(high), scale));
     a67 = _mm_add_pd(a67, _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(high, high)), scale));
   }
-  const __m128 v0 =
-      _mm_movelh_ps(fixed_pair(a01, key_at(keys0, negative0, 0), key_at(keys0, negative0, 1)),
-                    fixed_pair(a23, key_at(keys0, negative0, 2), key_at(keys0, negative0, 3)));
-  const __m128 v1 =
-      _mm_movelh_ps(fixed_pair(a45, key_at(keys1, negative1, 0), key_at(keys1, negative1, 1)),
-                    fixed_pair(a67, key_at(keys1, negative1, 2), key_at(keys1, negative1, 3)));
+  const __m128 v0 = _mm_movelh_ps(fixed_pair(a01, key_at(keys0, 0), key_at(keys0, 1)),
+                                  fixed_pair(a23, key_at(keys0, 2), key_at(keys0, 3)));
+  const __m128 v1 = _mm_movelh_ps(fixed_pair(a45, key_at(keys1, 0), key_at(keys1, 1)),
+                                  fixed_pair(a67, key_at(keys1, 2), key_at(keys1, 3)));
   _mm_storeu_ps(values, v0);
   _mm_storeu_ps(values + 4, v1);
   return static_cast<unsigned>(_mm_movemask_ps(_mm_cmpunord_ps(v0, v0)) |

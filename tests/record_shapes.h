@@ -29,8 +29,8 @@ private:
 };
 
 // One ten-column field of a common shape: the SMC and CDMG exponent forms,
-// fixed point with two to six decimals (right- or left-justified, with or
-// without a plus), or implied decimals.
+// fixed point with two to four decimals (right- or left-justified, with or
+// without a plus) or with its point and digits anywhere, or implied decimals.
 inline std::string common_field(Draw &draw) {
   char text[32];
   const char sign = draw.next(2) ? '-' : ' ';
@@ -56,8 +56,15 @@ inline std::string common_field(Draw &draw) {
     break;
   }
   case 2: {
-    const double value = (static_cast<double>(draw.next(2000000)) - 1000000.0) / 1000000.0;
-    std::snprintf(text, sizeof text, "%10.6f", value);
+    // Any run of digits anywhere, a point at any place in it or none, a
+    // minus before it or not.
+    std::memset(text, ' ', 10);
+    const std::uint32_t length = 1 + draw.next(10);
+    const std::uint32_t start = draw.next(11 - length);
+    for (std::uint32_t k = 0; k < length; ++k)
+      text[start + k] = static_cast<char>('0' + draw.next(10));
+    if (draw.next(3) != 0) text[start + draw.next(length)] = '.';
+    if (start > 0 && sign == '-') text[start - 1] = '-';
     break;
   }
   default:
