@@ -76,7 +76,6 @@ struct FourEditings {
   alignas(16) std::uint32_t head[4];
   alignas(16) std::uint32_t middle[4];
   alignas(16) std::uint32_t decimals[4];
-  bool two_pieces;
 };
 
 template <int width>
@@ -172,13 +171,10 @@ template <int width> void edit_field(char *out, float value, std::size_t decimal
 }
 
 // The four rows from the editings of their columns, column after column.
-template <bool any_two_pieces>
+template <bool two_pieces>
 CDMG_ALWAYS_INLINE void place_rows(char *rows, const FourEditings (&columns)[4]) {
   const auto value_column = [&](char *out, const FourEditings &e, std::size_t decimal_bytes) {
-    if (any_two_pieces && e.two_pieces)
-      place_column<10, true>(out, e, decimal_bytes);
-    else
-      place_column<10, false>(out, e, decimal_bytes);
+    place_column<10, two_pieces>(out, e, decimal_bytes);
   };
   place_column<7, false>(rows, columns[0], 8);
   value_column(rows + 8, columns[1], 8);
@@ -208,7 +204,6 @@ namespace scalar {
 
 namespace {
 template <int width> bool edit_four(const float *values, FourEditings &e) {
-  e.two_pieces = true;
   for (int k = 0; k < 4; ++k) {
     if (!edit_lane<width>(values[k], e.head[k], e.middle[k], e.decimals[k])) return false;
   }
@@ -271,7 +266,6 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const float *values, FourEditings &e) {
                _mm_or_pd(_mm_cmpnlt_pd(scaled_low, l), _mm_cmpnlt_pd(scaled_high, l))) == 0;
   };
   if (!below(two_pieces ? kTwoPieces : kOnePiece)) return false;
-  e.two_pieces = two_pieces;
   // The 2^52 rounding, the integers taken from the low halves of the sums.
   const __m128d two52 = _mm_set1_pd(kTwo52);
   const __m128i n = _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_add_pd(scaled_low, two52)),
@@ -318,17 +312,13 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const float *values, FourEditings &e) {
   return true;
 }
 
-template <int width> CDMG_ALWAYS_INLINE bool edit_four(const float *values, FourEditings &e) {
-  return edit_four_pieces<width, false>(values, e) ||
-         (width == 10 && edit_four_pieces<10, true>(values, e));
-}
-
-// A block with whole parts from 1000, kept out of the common path.
+// A block with whole parts from 1000, kept out of the common path: its
+// value columns all in two pieces.
 [[gnu::noinline]] bool edit_four_rows_in_pieces(char *rows, const float *t, const float *x,
                                                 const float *y, const float *z) {
   FourEditings columns[4];
-  if (!edit_four<7>(t, columns[0]) || !edit_four<10>(x, columns[1]) ||
-      !edit_four<10>(y, columns[2]) || !edit_four<10>(z, columns[3])) {
+  if (!edit_four_pieces<7, false>(t, columns[0]) || !edit_four_pieces<10, true>(x, columns[1]) ||
+      !edit_four_pieces<10, true>(y, columns[2]) || !edit_four_pieces<10, true>(z, columns[3])) {
     return false;
   }
   place_rows<true>(rows, columns);
