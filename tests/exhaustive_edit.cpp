@@ -36,7 +36,11 @@ void report(std::uint32_t bits, int width, const char *how, const std::string &e
 // declines, some pattern must need the general editing in that field.
 void check_four(const std::uint32_t *bits, const float *values, const std::string *expected7,
                 const std::string *expected10) {
-  using Kernel = bool (*)(char *, const float *, const float *, const float *, const float *);
+  std::vector<bool (*)(char *, const float *, const float *, const float *, const float *)>
+      kernels = {cdmg::scalar::edit_four_rows};
+#if CDMG_HAVE_SSE2
+  kernels.push_back(cdmg::sse2::edit_four_rows);
+#endif
   const float zeros[4] = {};
   const auto general = [](const std::string *expected) {
     for (int k = 0; k < 4; ++k) {
@@ -44,14 +48,7 @@ void check_four(const std::uint32_t *bits, const float *values, const std::strin
     }
     return false;
   };
-  for (const Kernel kernel : {
-         Kernel{cdmg::scalar::edit_four_rows},
-#if CDMG_HAVE_SSE2
-             Kernel {
-           cdmg::sse2::edit_four_rows
-         }
-#endif
-       }) {
+  for (const auto kernel : kernels) {
     char rows[4 * cdmg::kRowBytes];
     if (kernel(rows, values, zeros, zeros, zeros)) {
       for (int k = 0; k < 4; ++k) {
