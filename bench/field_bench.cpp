@@ -64,6 +64,20 @@ void BM_FullRecordFixedFourDecimals(benchmark::State &state) {
 }
 BENCHMARK(BM_FullRecordFixedFourDecimals);
 
+void BM_FullRecordFixedSixDecimals(benchmark::State &state) {
+  read_full_record(state, "  0.123456 -0.000123  1.500000 -2.718282  0.000000 -0.987654"
+                          "  3.141593 -1.000001");
+}
+BENCHMARK(BM_FullRecordFixedSixDecimals);
+
+// Fixed point with other spellings field by field: an exponent, a plus, a
+// left-justified field, implied decimals.
+void BM_FullRecordMixed(benchmark::State &state) {
+  read_full_record(state, "   -0.0138 3.9380E+1  +43.0246123.4567      123456   54.5160"
+                          "    1.2345  -12.3456");
+}
+BENCHMARK(BM_FullRecordMixed);
+
 void BM_EditF10(benchmark::State &state) {
   char field[10];
   float value = -123.4567f;
