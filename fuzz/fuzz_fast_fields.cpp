@@ -1,6 +1,8 @@
-// The one-pass reading of a full 80-column data record, and the common-shape
-// reading of single fields, against the full field rule: arbitrary records,
-// and records of common shapes mutated byte by byte.
+// The one-pass reading of a full 80-column data record, with the plain and
+// the SSE2 kernels, and the common-shape reading of single fields, against
+// the full field rule: arbitrary records, and records of common shapes
+// (exponent forms, fixed point with its point and sign anywhere, mixed
+// field by field) mutated byte by byte.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
