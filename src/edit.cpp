@@ -180,7 +180,10 @@ CDMG_ALWAYS_INLINE void place_rows(char *rows, const FourEditings (&columns)[4])
   value_column(rows + 8, columns[1], 8);
   value_column(rows + 19, columns[2], 8);
   value_column(rows + 30, columns[3], 4);
-  four_times([&](int k) { std::memcpy(rows + k * kRowBytes + 40, "\r\n", 2); });
+  four_times([&](int k) {
+    rows[k * kRowBytes + 40] = '\r';
+    rows[k * kRowBytes + 41] = '\n';
+  });
 }
 
 } // namespace
@@ -197,7 +200,8 @@ void edit_row(char *row, float t, float x, float y, float z) {
   edit_field<10>(row + 8, x, 8);
   edit_field<10>(row + 19, y, 8);
   edit_field<10>(row + 30, z, 4);
-  std::memcpy(row + 40, "\r\n", 2);
+  row[40] = '\r';
+  row[41] = '\n';
 }
 
 namespace scalar {

@@ -474,10 +474,8 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
 // part without a point. Indexed by the point's column bit (or none, or
 // column 0, which is left to other readings), plus 1024 for a minus; two
 // or more point bits mark a field outside the shape and give NaN.
-struct FixedScale {
-  double inverse;
-  double divisor;
-};
+// Each entry: {1 / T, T}.
+using FixedScale = std::array<double, 2>;
 constexpr std::array<FixedScale, 2048> make_fixed_scales() {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::array<FixedScale, 2048> scales{};
@@ -485,8 +483,8 @@ constexpr std::array<FixedScale, 2048> make_fixed_scales() {
   for (unsigned minus = 0; minus < 2; ++minus) {
     const double sign = minus != 0 ? -1.0 : 1.0;
     scales[minus << 10] = {0.0, sign * 1e5};
-    double power = 10.0;
-    for (unsigned point = 10; point-- > 1; power *= 10.0) {
+    for (unsigned point = 1; point < 10; ++point) {
+      const double power = kExactPowers[10 - point];
       scales[minus << 10 | 1u << point] = {sign / power, sign * power};
     }
   }
@@ -534,8 +532,8 @@ CDMG_ALWAYS_INLINE unsigned key_at(std::uint64_t keys, int field) {
 
 // Two fields' values from their A and keys.
 CDMG_ALWAYS_INLINE __m128 fixed_pair(__m128d a, unsigned key0, unsigned key1) {
-  const __m128d e0 = _mm_load_pd(&kFixedScales[key0].inverse);
-  const __m128d e1 = _mm_load_pd(&kFixedScales[key1].inverse);
+  const __m128d e0 = _mm_load_pd(kFixedScales[key0].data());
+  const __m128d e1 = _mm_load_pd(kFixedScales[key1].data());
   const __m128d inverse = _mm_unpacklo_pd(e0, e1);
   const __m128d divisor = _mm_unpackhi_pd(e0, e1);
   // q = (A + 1/2) / T truncated: the half keeps the product's rounding
