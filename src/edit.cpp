@@ -1,6 +1,5 @@
 #include "edit.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -132,30 +131,15 @@ bool edit_lane(float value, std::uint32_t &head, std::uint32_t &middle, std::uin
   return true;
 }
 
-void fill_field(char *out, int width, bool negative, const char *text, std::size_t length) {
-  const std::size_t needed = length + (negative ? 1 : 0);
-  if (needed > static_cast<std::size_t>(width)) {
-    std::memset(out, '*', static_cast<std::size_t>(width));
-    return;
-  }
-  const std::size_t blanks = static_cast<std::size_t>(width) - needed;
-  std::memset(out, ' ', blanks);
-  if (negative) out[blanks] = '-';
-  std::memcpy(out + width - length, text, length);
-}
-
-// What the pieces cannot hold: infinities under the sign and width rules,
-// and values too wide for the field (asterisks).
+// What the pieces cannot hold: values too wide for the field (asterisks),
+// and infinities, right-aligned under the sign rule.
 void edit_general(char *out, int width, float value) {
-  const double wide = value;
-  char text[16] = "**********"; // a text longer than any field: asterisks
-  std::size_t length = sizeof text - 1;
-  if (!std::isfinite(wide)) {
-    const auto r =
-        std::to_chars(text, text + sizeof text, std::fabs(wide), std::chars_format::fixed, 3);
-    length = static_cast<std::size_t>(r.ptr - text);
-  }
-  fill_field(out, width, wide < 0, text, length);
+  const auto w = static_cast<std::size_t>(width);
+  std::memset(out, '*', w);
+  if (std::isfinite(value)) return;
+  std::memset(out, ' ', w - 3);
+  std::memcpy(out + w - 3, std::isnan(value) ? "nan" : "inf", 3);
+  if (value < 0) out[w - 4] = '-';
 }
 
 template <int width> void edit_field(char *out, float value, std::size_t decimal_bytes) {

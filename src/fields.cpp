@@ -235,10 +235,9 @@ constexpr std::array<std::uint16_t, 256> make_sign_offsets(unsigned minus_offset
 template <Shape shape> struct ShapeTables {
   static constexpr const char *kColumns = kDescriptions[static_cast<int>(shape)].columns;
   static constexpr int kScale = kDescriptions[static_cast<int>(shape)].scale;
-  static constexpr int kPoint = index_of(kColumns, '.');
   static constexpr int kLetter = index_of(kColumns, 'E');
   static constexpr int kFirstDigit = index_of(kColumns, 'd');
-  static constexpr int kFraction = count_of(kColumns, 'd', kPoint, kLetter);
+  static constexpr int kFraction = count_of(kColumns, 'd', index_of(kColumns, '.'), kLetter);
   // Exponent index: its digit bytes, + kNegativeExponent for a minus there,
   // + kMinus for one before the mantissa.
   static constexpr unsigned kNegativeExponent =
@@ -248,17 +247,12 @@ template <Shape shape> struct ShapeTables {
 
   // The mantissa: each digit column's weight; the sum of all weights times
   // '0' comes off the weighted bytes.
-  static constexpr std::array<std::int16_t, 16> weights() {
-    std::array<std::int16_t, 16> w{};
-    for (int c = 0; c < kLetter; ++c) {
-      if (kColumns[c] == 'd') {
-        w[static_cast<std::size_t>(c)] =
-            static_cast<std::int16_t>(power_of_ten(count_of(kColumns, 'd', c + 1, kLetter)));
-      }
-    }
-    return w;
+  static constexpr std::int16_t weight(std::size_t c) {
+    const int k = static_cast<int>(c);
+    return static_cast<std::int16_t>(k < kLetter && kColumns[k] == 'd'
+                                         ? power_of_ten(count_of(kColumns, 'd', k + 1, kLetter))
+                                         : 0);
   }
-  static constexpr std::array<std::int16_t, 16> kWeights = weights();
   static constexpr int kZeros = '0' * (power_of_ten(count_of(kColumns, 'd', 0, kLetter)) - 1) / 9;
 
   static constexpr ColumnRanges ranges() {
@@ -310,7 +304,7 @@ template <Shape shape> struct ShapeTables {
     PairWeights p{};
     for (std::size_t byte = 0; byte < 16; ++byte) {
       const std::size_t column = kFirstDigit + byte % kFieldWidth;
-      (byte % 2 == 0 ? p.even : p.odd)[byte / 2] = column < 16 ? kWeights[column] : 0;
+      (byte % 2 == 0 ? p.even : p.odd)[byte / 2] = weight(column);
     }
     return p;
   }
@@ -469,12 +463,23 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
   return (signs & kBadSign) == 0;
 }
 
-// Fixed point, all eight fields at once.
-// By field: 1 / T and T, both negative for a minus; T = 10^5 and no whole
-// part without a point. Indexed by the point's column bit (or none, or
-// column 0, which is left to other readings), plus 1024 for a minus; two
-// or more point bits mark a field outside the shape and give NaN.
-// Each entry: {1 / T, T}.
+// Fixed point, the shape of most data a user holds, all eight fields at
+// once: "   -0.0138", "  54.5160 ", "    123456" (implied decimals). A field
+// of the shape holds blanks, a minus only directly before the first digit
+// or point, digits with at most one point (not in column 0), then blanks;
+// without a point the digits end the field. The rest go field by field.
+//
+// Trick, "the point as a zero digit": read with the point as a 0, every
+// point column weighs the digits alike, A = sum of digit x 10^(9 - column).
+// With the point at column p and T = 10^(10 - p), A = q T + r with q the
+// whole part, and the value q + r / 10^(9 - p) is (10 A - 9 T q) / T: an
+// exact integer over an exact power of ten, so one division rounds it as
+// the rule does. Without a point the value is 10 A / 10^5.
+//
+// By field, {1 / T, T}, both negative for a minus; T = 10^5 and no whole
+// part without a point. Indexed by the point's column bit (or none), plus
+// 1024 for a minus; two or more point bits mark a field outside the shape
+// and give NaN.
 using FixedScale = std::array<double, 2>;
 constexpr std::array<FixedScale, 2048> make_fixed_scales() {
   const double nan = std::numeric_limits<double>::quiet_NaN();
