@@ -235,34 +235,41 @@ __m128i select(__m128i mask, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
 
-template <int width, bool two_pieces>
-CDMG_ALWAYS_INLINE bool edit_four_pieces(const float *values, FourEditings &e) {
-  // Written to spare the shuffle unit, which conversions and lane moves
-  // share: the doubles come straight from memory, the integers from bits.
-  const __m128 narrow = _mm_loadu_ps(values);
-  const __m128d low =
-      _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(values))));
-  const __m128d high = _mm_cvtps_pd(
-      _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(values + 2))));
+// Four magnitudes times 1000, exact in doubles, beside the floats. Written
+// to spare the shuffle unit, which conversions and lane moves share: the
+// doubles come straight from memory, the integers from bits.
+struct Scaled {
+  __m128 narrow;
+  __m128d low, high;
+};
+CDMG_ALWAYS_INLINE Scaled scaled(const float *values) {
   const __m128d magnitude_mask = _mm_castsi128_pd(_mm_set_epi32(0x7FFFFFFF, -1, 0x7FFFFFFF, -1));
-  const __m128d scaled_low = _mm_mul_pd(_mm_and_pd(low, magnitude_mask), _mm_set1_pd(1000.0));
-  const __m128d scaled_high = _mm_mul_pd(_mm_and_pd(high, magnitude_mask), _mm_set1_pd(1000.0));
-  // As thousandths() does; "not below" also catches NaNs.
-  const auto below = [&](double limit) {
-    const __m128d l = _mm_set1_pd(limit);
-    return _mm_movemask_pd(
-               _mm_or_pd(_mm_cmpnlt_pd(scaled_low, l), _mm_cmpnlt_pd(scaled_high, l))) == 0;
+  const __m128d thousand = _mm_set1_pd(1000.0);
+  const auto half = [&](const float *two) {
+    const __m128i bits = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(two));
+    return _mm_mul_pd(_mm_and_pd(_mm_cvtps_pd(_mm_castsi128_ps(bits)), magnitude_mask), thousand);
   };
-  if (!below(two_pieces ? kTwoPieces : kOnePiece)) return false;
+  return {_mm_loadu_ps(values), half(values), half(values + 2)};
+}
+// As thousandths() does; "not below" also catches NaNs.
+CDMG_ALWAYS_INLINE bool below(const Scaled &s, double limit) {
+  const __m128d l = _mm_set1_pd(limit);
+  return _mm_movemask_pd(_mm_or_pd(_mm_cmpnlt_pd(s.low, l), _mm_cmpnlt_pd(s.high, l))) == 0;
+}
+
+// The pieces of four values already below the limit for their form; false
+// for a minus that does not fit.
+template <int width, bool two_pieces>
+CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourEditings &e) {
   // The 2^52 rounding, the integers taken from the low halves of the sums.
   const __m128d two52 = _mm_set1_pd(kTwo52);
-  const __m128i n = _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_add_pd(scaled_low, two52)),
-                                                    _mm_castpd_ps(_mm_add_pd(scaled_high, two52)),
+  const __m128i n = _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_add_pd(s.low, two52)),
+                                                    _mm_castpd_ps(_mm_add_pd(s.high, two52)),
                                                     _MM_SHUFFLE(2, 0, 2, 0)));
   const __m128i whole = two_pieces ? divide_by_1000<2199023256u, 41>(n) // n below 2^32 / 448
                                    : divide_by_1000<4294968u, 32>(n);   // n below 2^32 / 704
   const __m128i negative = _mm_andnot_si128(_mm_cmpeq_epi32(n, _mm_setzero_si128()),
-                                            _mm_srai_epi32(_mm_castps_si128(narrow), 31));
+                                            _mm_srai_epi32(_mm_castps_si128(s.narrow), 31));
   // Three columns take a minus only before two digits, six before five.
   if (width == 7 || two_pieces) {
     const __m128i too_wide =
@@ -300,28 +307,44 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const float *values, FourEditings &e) {
   return true;
 }
 
-// A block with whole parts from 1000, kept out of the common path: its
-// value columns all in two pieces.
-[[gnu::noinline]] bool edit_four_rows_in_pieces(char *rows, const float *t, const float *x,
-                                                const float *y, const float *z) {
-  FourEditings columns[4];
-  if (!edit_four_pieces<7, false>(t, columns[0]) || !edit_four_pieces<10, true>(x, columns[1]) ||
-      !edit_four_pieces<10, true>(y, columns[2]) || !edit_four_pieces<10, true>(z, columns[3])) {
-    return false;
-  }
-  place_rows<true>(rows, columns);
+// A column with whole parts from 1000, kept out of the common path.
+[[gnu::noinline]] bool place_in_two_pieces(__m128 narrow, __m128d low, __m128d high, char *out,
+                                           std::size_t decimal_bytes) {
+  const Scaled s{narrow, low, high};
+  FourEditings e;
+  if (!below(s, kTwoPieces) || !edit_four_pieces<10, true>(s, e)) return false;
+  // Constant sizes, so that each copy is one move.
+  if (decimal_bytes == 8)
+    place_column<10, true>(out, e, 8);
+  else
+    place_column<10, true>(out, e, 4);
   return true;
 }
 
 } // namespace
 
 bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z) {
-  FourEditings columns[4];
-  if (!edit_four_pieces<7, false>(t, columns[0]) || !edit_four_pieces<10, false>(x, columns[1]) ||
-      !edit_four_pieces<10, false>(y, columns[2]) || !edit_four_pieces<10, false>(z, columns[3])) {
-    return edit_four_rows_in_pieces(rows, t, x, y, z);
+  // Column after column, each placed as soon as it is edited: fewer values
+  // to keep at once.
+  FourEditings e;
+  const auto column = [&](const float *values, char *out, std::size_t decimal_bytes) {
+    const Scaled s = scaled(values);
+    if (!below(s, kOnePiece))
+      return place_in_two_pieces(s.narrow, s.low, s.high, out, decimal_bytes);
+    edit_four_pieces<10, false>(s, e); // a minus always fits six columns here
+    place_column<10, false>(out, e, decimal_bytes);
+    return true;
+  };
+  const Scaled time = scaled(t);
+  if (!below(time, kOnePiece) || !edit_four_pieces<7, false>(time, e)) return false;
+  place_column<7, false>(rows, e, 8);
+  if (!column(x, rows + 8, 8) || !column(y, rows + 19, 8) || !column(z, rows + 30, 4)) {
+    return false;
   }
-  place_rows<false>(rows, columns);
+  four_times([&](int k) {
+    rows[k * kRowBytes + 40] = '\r';
+    rows[k * kRowBytes + 41] = '\n';
+  });
   return true;
 }
 
