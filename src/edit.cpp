@@ -95,17 +95,34 @@ CDMG_ALWAYS_INLINE void place_field(char *out, std::uint32_t head, std::uint32_t
 // f(0) to f(3), unrolled: the loop's own counting would cost as much as
 // the copies.
 template <class F> CDMG_ALWAYS_INLINE void four_times(F f) {
-  f(0);
-  f(1);
-  f(2);
-  f(3);
+  f(std::integral_constant<int, 0>{});
+  f(std::integral_constant<int, 1>{});
+  f(std::integral_constant<int, 2>{});
+  f(std::integral_constant<int, 3>{});
 }
 
-template <int width, bool two_pieces>
-CDMG_ALWAYS_INLINE void place_column(char *out, const FourEditings &e, std::size_t decimal_bytes) {
-  four_times([&](int k) {
-    place_field<width>(out + k * kRowBytes, e.head[k], e.middle[k], e.decimals[k], two_pieces,
-                       decimal_bytes);
+template <int k> CDMG_ALWAYS_INLINE std::uint32_t entry(const std::uint32_t (&entries)[4]) {
+  return entries[k];
+}
+#if CDMG_HAVE_SSE2
+// Lane k of four: on x86-64 two lanes come out through one 64-bit move.
+// Every entry is below 2^16.
+template <int k> CDMG_ALWAYS_INLINE std::uint32_t entry(__m128i lanes) {
+#if defined(__x86_64__) || defined(_M_X64)
+  const auto half = static_cast<std::uint64_t>(
+      _mm_cvtsi128_si64(k < 2 ? lanes : _mm_unpackhi_epi64(lanes, lanes)));
+  return static_cast<std::uint32_t>(k % 2 == 0 ? half & 0xFFFF : half >> 32);
+#else
+  return static_cast<std::uint32_t>(_mm_extract_epi16(lanes, 2 * k));
+#endif
+}
+#endif
+
+template <int width, bool two_pieces, class Four>
+CDMG_ALWAYS_INLINE void place_column(char *out, const Four &e, std::size_t decimal_bytes) {
+  four_times([&](auto k) {
+    place_field<width>(out + k * kRowBytes, entry<k>(e.head), two_pieces ? entry<k>(e.middle) : 0,
+                       entry<k>(e.decimals), two_pieces, decimal_bytes);
   });
 }
 // The pieces of one field; false when it needs the general editing.
@@ -164,7 +181,7 @@ CDMG_ALWAYS_INLINE void place_rows(char *rows, const FourEditings (&columns)[4])
   value_column(rows + 8, columns[1], 8);
   value_column(rows + 19, columns[2], 8);
   value_column(rows + 30, columns[3], 4);
-  four_times([&](int k) {
+  four_times([&](auto k) {
     rows[k * kRowBytes + 40] = '\r';
     rows[k * kRowBytes + 41] = '\n';
   });
@@ -216,6 +233,11 @@ namespace sse2 {
 
 namespace {
 
+// The pieces of four fields as FourEditings holds them, in lanes.
+struct FourLanes {
+  __m128i head, middle, decimals;
+};
+
 // Trick, "multiply-shift division" (Granlund and Montgomery, "Division by
 // invariant integers using multiplication"): n / 1000 rounded down is
 // (n x m) / 2^s rounded down when n x (m x 1000 - 2^s) < 2^s. Lanes 0 and
@@ -260,7 +282,7 @@ CDMG_ALWAYS_INLINE bool below(const Scaled &s, double limit) {
 // The pieces of four values already below the limit for their form; false
 // for a minus that does not fit.
 template <int width, bool two_pieces>
-CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourEditings &e) {
+CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourLanes &e) {
   // The 2^52 rounding, the integers taken from the low halves of the sums.
   const __m128d two52 = _mm_set1_pd(kTwo52);
   const __m128i n = _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_add_pd(s.low, two52)),
@@ -279,6 +301,7 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourEditings &e) {
   const __m128i sign = _mm_and_si128(negative, _mm_set1_epi32(1000));
   __m128i head = _mm_add_epi32(whole, sign); // a whole entry
   __m128i decimals;
+  e.middle = head;
   if constexpr (!two_pieces) {
     decimals = _mm_sub_epi32(n, times_1000(whole));
   } else {
@@ -300,10 +323,10 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourEditings &e) {
                   _mm_add_epi32(_mm_slli_epi32(_mm_add_epi32(thousands, sign), 3),
                                 _mm_add_epi32(whole_offset, _mm_set1_epi32(3))),
                   head);
-    _mm_store_si128(reinterpret_cast<__m128i *>(e.middle), middle);
+    e.middle = middle;
   }
-  _mm_store_si128(reinterpret_cast<__m128i *>(e.head), head);
-  _mm_store_si128(reinterpret_cast<__m128i *>(e.decimals), decimals);
+  e.head = head;
+  e.decimals = decimals;
   return true;
 }
 
@@ -311,7 +334,7 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourEditings &e) {
 [[gnu::noinline]] bool place_in_two_pieces(__m128 narrow, __m128d low, __m128d high, char *out,
                                            std::size_t decimal_bytes) {
   const Scaled s{narrow, low, high};
-  FourEditings e;
+  FourLanes e;
   if (!below(s, kTwoPieces) || !edit_four_pieces<10, true>(s, e)) return false;
   // Constant sizes, so that each copy is one move.
   if (decimal_bytes == 8)
@@ -326,7 +349,7 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourEditings &e) {
 bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z) {
   // Column after column, each placed as soon as it is edited: fewer values
   // to keep at once.
-  FourEditings e;
+  FourLanes e;
   const auto column = [&](const float *values, char *out, std::size_t decimal_bytes) {
     const Scaled s = scaled(values);
     if (!below(s, kOnePiece))
@@ -341,7 +364,7 @@ bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, 
   if (!column(x, rows + 8, 8) || !column(y, rows + 19, 8) || !column(z, rows + 30, 4)) {
     return false;
   }
-  four_times([&](int k) {
+  four_times([&](auto k) {
     rows[k * kRowBytes + 40] = '\r';
     rows[k * kRowBytes + 41] = '\n';
   });
