@@ -1,5 +1,6 @@
 #include "edit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -155,7 +156,8 @@ void edit_general(char *out, int width, float value) {
   std::memset(out, '*', w);
   if (std::isfinite(value)) return;
   std::memset(out, ' ', w - 3);
-  std::memcpy(out + w - 3, std::isnan(value) ? "nan" : "inf", 3);
+  const char *const text = std::isnan(value) ? "nan" : "inf";
+  std::copy(text, text + 3, out + w - 3);
   if (value < 0) out[w - 4] = '-';
 }
 

@@ -565,10 +565,20 @@ CDMG_ALWAYS_INLINE __m128i pair_columns(const char *record80, int f) {
   return _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064)); // x 100 + next
 }
 
-int two_columns(const char *text) {
-  std::uint16_t pair;
-  std::memcpy(&pair, text, sizeof pair);
-  return pair;
+// Columns 0 and 1 of every field, as 16-bit lanes, put in lane by lane
+// from memory: eight small stores and a wide load would wait for the
+// stores to land.
+template <int... f>
+CDMG_ALWAYS_INLINE __m128i first_two_columns(const char *record80,
+                                             std::integer_sequence<int, f...> /*fields*/) {
+  __m128i lanes = _mm_setzero_si128();
+  const auto two_columns = [](const char *text) {
+    std::uint16_t pair;
+    std::memcpy(&pair, text, sizeof pair);
+    return static_cast<int>(pair);
+  };
+  ((lanes = _mm_insert_epi16(lanes, two_columns(field_at(record80, f)), f)), ...);
+  return lanes;
 }
 
 // The classes of 16 columns, one bit each.
@@ -625,14 +635,7 @@ unsigned fixed_fields(const char *record80, float *values) {
   // Digits in columns 0 and 1 (from 10^8 on), in their pairs.
   const auto digits = [](const Planes &p) { return p.valid & ~(p.blank | p.minus | p.point); };
   if (((digits(first) | digits(second)) & kFieldStarts * 3) != 0) {
-    // Lane by lane from memory: eight small stores and a wide load would
-    // wait for the stores to land.
-    const __m128i text = [&]<int... f>(std::integer_sequence<int, f...>) {
-      __m128i lanes = _mm_setzero_si128();
-      ((lanes = _mm_insert_epi16(lanes, two_columns(field_at(record80, f)), f)), ...);
-      return lanes;
-    }
-    (std::make_integer_sequence<int, 8>{});
+    const __m128i text = first_two_columns(record80, std::make_integer_sequence<int, 8>{});
     const __m128i pairs = _mm_srli_epi16(
         _mm_mullo_epi16(_mm_subs_epu8(text, _mm_set1_epi8('0')), _mm_set1_epi16(0x0A01)), 8);
     const __m128i low = _mm_unpacklo_epi16(pairs, _mm_setzero_si128());
