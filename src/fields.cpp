@@ -183,9 +183,9 @@ const char *field_at(const char *text, int k) {
 // A field m x 10^s (m its mantissa digits) is read as (m x 10^a) / 10^b with
 // a - b = s: m x 10^a is an exact double (below 2^53), and so is 10^b (up
 // to 10^22), so the one rounding of the division gives the nearest double,
-// as the rule's. `scale` is a: SMC exponents (s from -13 to 5) are all in
-// reach with a = 5; CDMG ones only from -14 to 8 with a = 8, the rest going
-// to the general reading.
+// as the rule's (Clinger's fast path, as in decimal_to_float). `scale` is a: SMC exponents (s from
+// -13 to 5) are all in reach with a = 5; CDMG ones only from -14 to 8 with a = 8, the rest going to
+// the general reading.
 enum class Shape { smc, cdmg };
 struct ShapeDescription {
   const char *columns;
@@ -417,8 +417,9 @@ template <Shape shape> bool record_has_shape(const char *record80) {
 // Four fields of the shape from `fields` on, into values[0..3]; false, with
 // some values written, when a sign column holds something else or an
 // exponent is out of reach. Written to spare the shuffle unit: one load
-// takes the mantissas of two fields, and their bytes are weighted in place
-// as the even and the odd bytes of 16-bit lanes.
+// takes the mantissas of two fields. Trick, "digits weighted by pmaddwd"
+// (as in simdjson's number parsing): the bytes are weighted in place as the
+// even and the odd bytes of 16-bit lanes, and each multiply-add sums two.
 template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields, float *values) {
   using Tables = ShapeTables<shape>;
   const __m128i even_weights =
@@ -560,7 +561,8 @@ CDMG_ALWAYS_INLINE __m128i pair_columns(const char *record80, int f) {
       _mm_loadl_epi64(reinterpret_cast<const __m128i *>(field_at(record80, f + 1) + 2)));
   // Saturating: every byte below '0' reads as 0.
   const __m128i digits = _mm_subs_epu8(text, _mm_set1_epi8('0'));
-  // 16-bit lanes x 0x0A01: the high byte is 10 x the low byte + the high one.
+  // Trick, "two digits by one multiply" (as in simdjson's parse_eight_digits):
+  // a 16-bit lane times 0x0A01 has 10 x its low byte + its high byte on top.
   const __m128i pairs = _mm_srli_epi16(_mm_mullo_epi16(digits, _mm_set1_epi16(0x0A01)), 8);
   return _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064)); // x 100 + next
 }
@@ -590,8 +592,8 @@ CDMG_ALWAYS_INLINE BlockBits block_bits(const char *columns) {
   const __m128i b = _mm_cmpeq_epi8(text, _mm_set1_epi8(' '));
   const __m128i m = _mm_cmpeq_epi8(text, _mm_set1_epi8('-'));
   const __m128i p = _mm_cmpeq_epi8(text, _mm_set1_epi8('.'));
-  // Trick, "biased compare": adding 0x80 - '0' turns '0' to '9' into the
-  // ten lowest signed bytes.
+  // Trick, "range check by one signed compare" (as for the exponent shapes):
+  // adding 0x80 - '0' turns '0' to '9' into the ten lowest signed bytes.
   const __m128i d = _mm_cmplt_epi8(_mm_add_epi8(text, _mm_set1_epi8(static_cast<char>(0x80 - '0'))),
                                    _mm_set1_epi8(-118));
   return {static_cast<unsigned>(_mm_movemask_epi8(b)), static_cast<unsigned>(_mm_movemask_epi8(m)),
