@@ -173,16 +173,8 @@ template <int width> void edit_field(char *out, float value, std::size_t decimal
   if (decimal_bytes > 4) out[width] = ',';
 }
 
-// The four rows from the editings of their columns, column after column.
-template <bool two_pieces>
-CDMG_ALWAYS_INLINE void place_rows(char *rows, const FourEditings (&columns)[4]) {
-  const auto value_column = [&](char *out, const FourEditings &e, std::size_t decimal_bytes) {
-    place_column<10, two_pieces>(out, e, decimal_bytes);
-  };
-  place_column<7, false>(rows, columns[0], 8);
-  value_column(rows + 8, columns[1], 8);
-  value_column(rows + 19, columns[2], 8);
-  value_column(rows + 30, columns[3], 4);
+// Every row's CR LF.
+CDMG_ALWAYS_INLINE void end_rows(char *rows) {
   four_times([&](auto k) {
     rows[k * kRowBytes + 40] = '\r';
     rows[k * kRowBytes + 41] = '\n';
@@ -224,7 +216,11 @@ bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, 
       !edit_four<10>(y, columns[2]) || !edit_four<10>(z, columns[3])) {
     return false;
   }
-  place_rows<true>(rows, columns);
+  place_column<7, false>(rows, columns[0], 8);
+  place_column<10, true>(rows + 8, columns[1], 8);
+  place_column<10, true>(rows + 19, columns[2], 8);
+  place_column<10, true>(rows + 30, columns[3], 4);
+  end_rows(rows);
   return true;
 }
 
@@ -303,7 +299,6 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourLanes &e) {
   const __m128i sign = _mm_and_si128(negative, _mm_set1_epi32(1000));
   __m128i head = _mm_add_epi32(whole, sign); // a whole entry
   __m128i decimals;
-  e.middle = head;
   if constexpr (!two_pieces) {
     decimals = _mm_sub_epi32(n, times_1000(whole));
   } else {
@@ -366,10 +361,7 @@ bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, 
   if (!column(x, rows + 8, 8) || !column(y, rows + 19, 8) || !column(z, rows + 30, 4)) {
     return false;
   }
-  four_times([&](auto k) {
-    rows[k * kRowBytes + 40] = '\r';
-    rows[k * kRowBytes + 41] = '\n';
-  });
+  end_rows(rows);
   return true;
 }
 
