@@ -553,18 +553,22 @@ CDMG_ALWAYS_INLINE __m128 fixed_pair(__m128d a, unsigned key0, unsigned key1) {
   return _mm_cvtpd_ps(_mm_add_pd(_mm_div_pd(n, divisor), _mm_setzero_pd()));
 }
 
+// Each 16-bit lane's two columns as one number from 0 to 99; every byte
+// below '0' (blank, point, minus) reads as 0, by a saturating subtraction.
+// Trick, "two digits by one multiply" (as in simdjson's parse_eight_digits):
+// a 16-bit lane times 0x0A01 has 10 x its low byte + its high byte on top.
+CDMG_ALWAYS_INLINE __m128i digit_pairs(__m128i text) {
+  const __m128i digits = _mm_subs_epu8(text, _mm_set1_epi8('0'));
+  return _mm_srli_epi16(_mm_mullo_epi16(digits, _mm_set1_epi16(0x0A01)), 8);
+}
+
 // Columns 2 to 9 of fields f and f + 1 (eight digits each) as integers, in
 // lanes 0 and 1; blanks, points and minus read as 0.
 CDMG_ALWAYS_INLINE __m128i pair_columns(const char *record80, int f) {
   const __m128i text = _mm_unpacklo_epi64(
       _mm_loadl_epi64(reinterpret_cast<const __m128i *>(field_at(record80, f) + 2)),
       _mm_loadl_epi64(reinterpret_cast<const __m128i *>(field_at(record80, f + 1) + 2)));
-  // Saturating: every byte below '0' reads as 0.
-  const __m128i digits = _mm_subs_epu8(text, _mm_set1_epi8('0'));
-  // Trick, "two digits by one multiply" (as in simdjson's parse_eight_digits):
-  // a 16-bit lane times 0x0A01 has 10 x its low byte + its high byte on top.
-  const __m128i pairs = _mm_srli_epi16(_mm_mullo_epi16(digits, _mm_set1_epi16(0x0A01)), 8);
-  return _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064)); // x 100 + next
+  return _mm_madd_epi16(digit_pairs(text), _mm_set1_epi32(0x00010064)); // x 100 + next
 }
 
 // Columns 0 and 1 of every field, as 16-bit lanes, put in lane by lane
@@ -637,9 +641,8 @@ unsigned fixed_fields(const char *record80, float *values) {
   // Digits in columns 0 and 1 (from 10^8 on), in their pairs.
   const auto digits = [](const Planes &p) { return p.valid & ~(p.blank | p.minus | p.point); };
   if (((digits(first) | digits(second)) & kFieldStarts * 3) != 0) {
-    const __m128i text = first_two_columns(record80, std::make_integer_sequence<int, 8>{});
-    const __m128i pairs = _mm_srli_epi16(
-        _mm_mullo_epi16(_mm_subs_epu8(text, _mm_set1_epi8('0')), _mm_set1_epi16(0x0A01)), 8);
+    const __m128i pairs =
+        digit_pairs(first_two_columns(record80, std::make_integer_sequence<int, 8>{}));
     const __m128i low = _mm_unpacklo_epi16(pairs, _mm_setzero_si128());
     const __m128i high = _mm_unpackhi_epi16(pairs, _mm_setzero_si128());
     const __m128d scale = _mm_set1_pd(1e8);
