@@ -25,27 +25,6 @@ namespace {
 constexpr int kFieldWidth = 10;
 constexpr int kImpliedDecimals = 4;
 
-enum CharClass : std::uint8_t { kOther, kDigit, kBlank, kSign, kPoint, kExpLetter, kComma };
-
-constexpr std::array<std::uint8_t, 256> make_classes() {
-  std::array<std::uint8_t, 256> c{};
-  for (int d = '0'; d <= '9'; ++d) c[static_cast<std::size_t>(d)] = kDigit;
-  c[' '] = kBlank;
-  c['+'] = kSign;
-  c['-'] = kSign;
-  c['.'] = kPoint;
-  c['E'] = kExpLetter;
-  c['e'] = kExpLetter;
-  c['D'] = kExpLetter;
-  c['d'] = kExpLetter;
-  c[','] = kComma;
-  return c;
-}
-constexpr std::array<std::uint8_t, 256> kClasses = make_classes();
-
-// Where the field's text stands: the parts of [sign] digits [. digits] [exponent].
-enum class Part { start, mantissa, fraction, exp_letter, exp_sign, exp_digits };
-
 constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -89,86 +68,92 @@ float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negativ
   return negative ? -single : single;
 }
 
-// The full rule: the definition of a real field. Everything below it is a
-// fast path for common shapes, held to it by the tests and fuzz_fast_fields.
-RealField read_real_field_by_rule(const RecordView &record, std::size_t &pos) {
-  Part part = Part::start;
-  bool negative = false;
-  bool exponent_negative = false;
-  bool has_point = false;
-  std::uint64_t digits = 0;
-  int fraction_digits = 0;
-  std::int64_t exponent = 0;
-  const std::size_t limit = pos + kFieldWidth;
-  for (;;) {
-    if (pos == limit) break;
-    if (pos == record.length) {
-      if (!record.line_feed) return {FieldStatus::end_of_file, 0.0f};
-      break; // the line feed ends this field and, untaken, every later one
-    }
-    const auto ch = static_cast<unsigned char>(record.chars[pos++]);
-    const std::uint8_t cls = kClasses[ch];
-    if (cls == kBlank) continue;
-    if (cls == kComma) {
-      if (part == Part::exp_letter || part == Part::exp_sign)
-        return {FieldStatus::bad_character, 0.0f};
-      break;
-    }
-    switch (part) {
-    case Part::start:
-    case Part::mantissa:
-    case Part::fraction:
-      if (cls == kDigit) {
-        // Ten columns hold at most ten digits, so this cannot overflow.
-        digits = digits * 10 + (ch - '0');
-        if (part == Part::fraction)
-          ++fraction_digits;
-        else
-          part = Part::mantissa;
-      } else if (cls == kSign) {
-        if (part == Part::start) {
-          negative = ch == '-';
-          part = Part::mantissa;
-        } else {
-          exponent_negative = ch == '-';
-          part = Part::exp_sign;
-        }
-      } else if (cls == kPoint && part != Part::fraction) {
-        has_point = true;
-        part = Part::fraction;
-      } else if (cls == kExpLetter) {
-        part = Part::exp_letter;
-      } else {
-        return {FieldStatus::bad_character, 0.0f};
-      }
-      break;
-    case Part::exp_letter:
-      if (cls == kSign) {
-        exponent_negative = ch == '-';
-        part = Part::exp_sign;
-        break;
-      }
-      [[fallthrough]];
-    case Part::exp_sign:
-    case Part::exp_digits:
-      if (cls != kDigit) return {FieldStatus::bad_character, 0.0f};
-      exponent = exponent * 10 + (ch - '0');
-      part = Part::exp_digits;
-      break;
-    }
-  }
-  if (part == Part::exp_letter || part == Part::exp_sign) return {FieldStatus::bad_character, 0.0f};
-  if (digits == 0) return {FieldStatus::value, 0.0f};
-  if (exponent_negative) exponent = -exponent;
-  const std::int64_t scale = exponent - (has_point ? fraction_digits : kImpliedDecimals);
-  return {FieldStatus::value, decimal_to_float(digits, scale, negative)};
-}
-
 namespace {
 
 bool is_digit(unsigned char c) {
   return static_cast<unsigned>(c - '0') < 10;
 }
+bool is_sign(unsigned char c) {
+  return c == '+' || c == '-';
+}
+bool is_exponent_letter(unsigned char c) {
+  return c == 'E' || c == 'e' || c == 'D' || c == 'd';
+}
+
+} // namespace
+
+// The rule: the definition of a real field. The fast paths below it are
+// held to it by the tests and fuzz_fast_fields.
+namespace {
+// Inlined where a record of 80 columns is read field by field.
+CDMG_ALWAYS_INLINE RealField field_by_rule(const RecordView &record, std::size_t &pos) {
+  // The field: up to ten columns, ended early by a comma (taken) or by the
+  // record's end. One that the end of the file cuts short is at its end
+  // unless a bad character came first.
+  unsigned char p[kFieldWidth + 1];
+  const std::size_t available = record.length - pos;
+  const std::size_t width = available < kFieldWidth ? available : kFieldWidth;
+  if (width == kFieldWidth)
+    std::memcpy(p, record.chars + pos, kFieldWidth);
+  else
+    std::memcpy(p, record.chars + pos, width);
+  p[width] = '\0'; // a stop for the loops
+  // [sign] digits [. digits] [letter] [sign] digits, an exponent having a
+  // letter, a sign or both; blanks count nowhere.
+  std::size_t k = 0;
+  const auto skip_blanks = [&] {
+    while (p[k] == ' ') ++k;
+  };
+  const auto read_digits = [&](auto &number) {
+    int count = 0;
+    for (;; ++k) {
+      if (is_digit(p[k])) {
+        number = number * 10 + (p[k] - '0'); // at most ten digits: no overflow
+        ++count;
+      } else if (p[k] != ' ') {
+        return count;
+      }
+    }
+  };
+  skip_blanks();
+  const bool negative = p[k] == '-';
+  if (is_sign(p[k])) ++k;
+  std::uint64_t digits = 0;
+  read_digits(digits);
+  const bool has_point = p[k] == '.';
+  int fraction_digits = 0;
+  if (has_point) {
+    ++k;
+    fraction_digits = read_digits(digits);
+  }
+  const bool has_exponent = is_exponent_letter(p[k]) || is_sign(p[k]);
+  if (is_exponent_letter(p[k])) {
+    ++k;
+    skip_blanks();
+  }
+  const bool exponent_negative = p[k] == '-';
+  if (is_sign(p[k])) ++k;
+  std::int64_t exponent = 0;
+  const int exponent_digits = read_digits(exponent);
+  const bool comma = k < width && p[k] == ',';
+  if (!comma && k != width) return {FieldStatus::bad_character, 0.0f};
+  pos += comma ? k + 1 : width;
+  // A line feed ends this field and, untaken, every later one.
+  if (!comma && width < kFieldWidth && !record.line_feed) return {FieldStatus::end_of_file, 0.0f};
+  if (has_exponent && exponent_digits == 0) return {FieldStatus::bad_character, 0.0f};
+  if (digits == 0) return {FieldStatus::value, 0.0f};
+  if (exponent_negative) exponent = -exponent;
+  const std::int64_t scale = exponent - (has_point ? fraction_digits : kImpliedDecimals);
+  return {FieldStatus::value, decimal_to_float(digits, scale, negative)};
+}
+} // namespace
+
+// Out of line: the record loops stay small.
+[[gnu::noinline]] RealField read_real_field(const RecordView &record, std::size_t &pos) {
+  return field_by_rule(record, pos);
+}
+
+namespace {
 
 // The k-th ten-column field from `text` on.
 const char *field_at(const char *text, int k) {
@@ -329,56 +314,11 @@ template <Shape shape> CDMG_ALWAYS_INLINE double field_divisor(const char *field
   return Tables::kSignedDivisors[(sign + exponent_sign + exponent) & kIndexMask];
 }
 
-// The plain shape of a whole ten-column field, which nearly every field a
-// user holds has: blanks, an optional sign, digits with at most one point,
-// an optional exponent of a letter and/or a sign and at least one digit,
-// then blanks. Anything else (commas, a blank inside the number, a field
-// cut short, bad characters) is left to the rule; false means "not handled".
-bool plain_field(const char *text, float &value) {
-  const auto *field = reinterpret_cast<const unsigned char *>(text);
-  // A copy with a stop byte after the ten columns frees the loops from
-  // counting: the NUL is neither digit, blank, point, sign nor letter.
-  unsigned char p[kFieldWidth + 1];
-  std::memcpy(p, field, kFieldWidth);
-  p[kFieldWidth] = '\0';
-  int k = 0;
-  while (p[k] == ' ') ++k;
-  bool negative = false;
-  if (p[k] == '-' || p[k] == '+') negative = p[k++] == '-';
-  std::uint64_t digits = 0;
-  while (is_digit(p[k])) digits = digits * 10 + (p[k++] - '0');
-  bool has_point = false;
-  int fraction_digits = 0;
-  if (p[k] == '.') {
-    has_point = true;
-    const int first = ++k;
-    while (is_digit(p[k])) digits = digits * 10 + (p[k++] - '0');
-    fraction_digits = k - first;
-  }
-  std::int64_t exponent = 0;
-  if (kClasses[p[k]] == kExpLetter || p[k] == '-' || p[k] == '+') {
-    if (kClasses[p[k]] == kExpLetter) ++k;
-    bool exponent_negative = false;
-    if (p[k] == '-' || p[k] == '+') exponent_negative = p[k++] == '-';
-    const int first = k;
-    while (is_digit(p[k])) exponent = exponent * 10 + (p[k++] - '0');
-    if (k == first) return false; // blanks inside, or no digit: the full rule decides
-    if (exponent_negative) exponent = -exponent;
-  }
-  // Only trailing blanks may follow; blanks inside the number go to the full rule.
-  while (p[k] == ' ') ++k;
-  if (k != kFieldWidth) return false;
-  const std::int64_t scale = exponent - (has_point ? fraction_digits : kImpliedDecimals);
-  value = digits == 0 ? 0.0f : decimal_to_float(digits, scale, negative);
-  return true;
-}
-
-// A field of an 80-column record read by the plain shape, or else by the
-// rule when it takes exactly the field's ten columns.
+// A field of an 80-column record read by the rule, when it takes exactly
+// the field's ten columns.
 bool record_field(const char *record80, int field, float &value) {
-  if (plain_field(field_at(record80, field), value)) return true;
   std::size_t pos = static_cast<std::size_t>(field) * kFieldWidth;
-  const RealField read = read_real_field_by_rule({record80, 80, true}, pos);
+  const RealField read = field_by_rule({record80, 80, true}, pos);
   value = read.value;
   return read.status == FieldStatus::value &&
          pos == static_cast<std::size_t>(field + 1) * kFieldWidth;
@@ -694,15 +634,6 @@ bool read_full_record_fields(const char *record80, float *values) {
 #else
   return scalar::read_full_record_fields(record80, values);
 #endif
-}
-
-RealField read_real_field(const RecordView &record, std::size_t &pos) {
-  RealField result{FieldStatus::value, 0.0f};
-  if (pos + kFieldWidth <= record.length && plain_field(record.chars + pos, result.value)) {
-    pos += kFieldWidth;
-    return result;
-  }
-  return read_real_field_by_rule(record, pos);
 }
 
 } // namespace cdmg

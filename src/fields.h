@@ -26,16 +26,13 @@ struct RealField {
 
 // Reads one real field of up to 10 characters at `pos`, advancing it past
 // what the field took (a comma that ends the field included; a line feed is
-// never taken, so every later field of the record ends at once).
+// never taken, so every later field of the record ends at once). What it
+// takes after a bad character is unspecified.
 RealField read_real_field(const RecordView &record, std::size_t &pos);
-
-// The full rule alone, without the fast paths for common shapes; the fast
-// paths are checked against it.
-RealField read_real_field_by_rule(const RecordView &record, std::size_t &pos);
 
 // The eight fields of a data record of exactly 80 columns, when every one
 // has a common whole-field shape: true, and the values in `values`.
-// False (and `values` partly written) sends the record to the full rule.
+// False (and `values` partly written) sends the record to read_real_field.
 bool read_full_record_fields(const char *record80, float *values);
 
 // read_full_record_fields with the plain and with the SSE2 kernels, each
