@@ -1,5 +1,6 @@
 #include "fields.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -29,25 +30,30 @@ constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1
                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// Exponents so large that the result is an infinity or zero for any 10-digit
-// mantissa; clamping keeps the text for the library short.
-constexpr std::int64_t kExponentClamp = 400;
-
 // Values past the exact range: the library's correctly rounded conversion.
+// Past 10^400 any ten-digit mantissa gives an infinity or zero: clamping
+// keeps the text short.
 double decimal_to_double_by_library(std::uint64_t digits, std::int64_t exponent) {
-  if (exponent > kExponentClamp) exponent = kExponentClamp;
-  if (exponent < -kExponentClamp) exponent = -kExponentClamp;
+  exponent = std::clamp<std::int64_t>(exponent, -400, 400);
   char text[48];
   // Twenty characters take any 64-bit mantissa, the rest the exponent.
   char *const mark = std::to_chars(text, text + 20, digits).ptr;
   *mark = 'e';
-  const auto r = std::to_chars(mark + 1, text + sizeof text, exponent);
   double wide = 0.0;
-  const auto parsed = std::from_chars(text, r.ptr, wide);
-  if (parsed.ec == std::errc::result_out_of_range) {
+  const char *const end = std::to_chars(mark + 1, text + sizeof text, exponent).ptr;
+  if (std::from_chars(text, end, wide).ec == std::errc::result_out_of_range)
     wide = exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-  }
   return wide;
+}
+
+bool is_digit(unsigned char c) {
+  return static_cast<unsigned>(c - '0') < 10;
+}
+bool is_sign(unsigned char c) {
+  return c == '+' || c == '-';
+}
+bool is_exponent_letter(unsigned char c) {
+  return c == 'E' || c == 'e' || c == 'D' || c == 'd';
 }
 
 } // namespace
@@ -67,20 +73,6 @@ float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negativ
   const auto single = static_cast<float>(wide);
   return negative ? -single : single;
 }
-
-namespace {
-
-bool is_digit(unsigned char c) {
-  return static_cast<unsigned>(c - '0') < 10;
-}
-bool is_sign(unsigned char c) {
-  return c == '+' || c == '-';
-}
-bool is_exponent_letter(unsigned char c) {
-  return c == 'E' || c == 'e' || c == 'D' || c == 'd';
-}
-
-} // namespace
 
 // The rule: the definition of a real field. The fast paths below it are
 // held to it by the tests and fuzz_fast_fields.
@@ -146,14 +138,6 @@ CDMG_ALWAYS_INLINE RealField field_by_rule(const RecordView &record, std::size_t
   const std::int64_t scale = exponent - (has_point ? fraction_digits : kImpliedDecimals);
   return {FieldStatus::value, decimal_to_float(digits, scale, negative)};
 }
-} // namespace
-
-// Out of line: the record loops stay small.
-[[gnu::noinline]] RealField read_real_field(const RecordView &record, std::size_t &pos) {
-  return field_by_rule(record, pos);
-}
-
-namespace {
 
 // The k-th ten-column field from `text` on.
 const char *field_at(const char *text, int k) {
@@ -162,15 +146,12 @@ const char *field_at(const char *text, int k) {
 
 // Two exponent shapes fill nearly every USGS and CDMG data record, each
 // described column by column: 's' a sign (a blank, '+', '-' or a 0, which
-// changes nothing before digits), 'd' a digit, '.' and 'E' themselves.
-//   SMC  "-1.2345E-1": "sd.ddddEsd";
-//   CDMG "-.3497E-01", "0.1072E+00": "s.ddddEsdd".
-// A field m x 10^s (m its mantissa digits) is read as (m x 10^a) / 10^b with
-// a - b = s: m x 10^a is an exact double (below 2^53), and so is 10^b (up
-// to 10^22), so the one rounding of the division gives the nearest double,
-// as the rule's (Clinger's fast path, as in decimal_to_float). `scale` is a: SMC exponents (s from
-// -13 to 5) are all in reach with a = 5; CDMG ones only from -14 to 8 with a = 8, the rest going to
-// the general reading.
+// changes nothing before digits), 'd' a digit, '.' and 'E' themselves; SMC
+// "-1.2345E-1" is "sd.ddddEsd", CDMG "-.3497E-01" is "s.ddddEsdd". A field
+// m x 10^s is read as (m x 10^a) / 10^b with a - b = s, both exact doubles
+// (Clinger's fast path, as in decimal_to_float). `scale` is a: 5 reaches
+// every SMC exponent (-13 to 5), 8 the CDMG ones from -14 to 8; the rest go
+// to the general reading.
 enum class Shape { smc, cdmg };
 struct ShapeDescription {
   const char *columns;
@@ -634,6 +615,11 @@ bool read_full_record_fields(const char *record80, float *values) {
 #else
   return scalar::read_full_record_fields(record80, values);
 #endif
+}
+
+// Out of line: the record loops stay small.
+[[gnu::noinline]] RealField read_real_field(const RecordView &record, std::size_t &pos) {
+  return field_by_rule(record, pos);
 }
 
 } // namespace cdmg
