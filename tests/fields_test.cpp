@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@ namespace {
 
 using cdmg::FieldStatus;
 using cdmg::RecordView;
+using shapes::bits_of;
 
 RecordView view(const std::string &text, bool line_feed = true) {
   return {text.data(), text.size() < 80 ? text.size() : 80, line_feed};
@@ -25,12 +27,6 @@ RecordView view(const std::string &text, bool line_feed = true) {
 cdmg::RealField field(const std::string &text) {
   std::size_t pos = 0;
   return cdmg::read_real_field(view(text), pos);
-}
-
-std::uint32_t bits_of(float value) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
 }
 
 TEST(RealField, Values) {
@@ -69,6 +65,8 @@ TEST(RealField, Values) {
       {"1.5-45", 1.4e-45f},
       {"00000.0001", 0.0001f},
       {"-0E5", 0.0f}, // every zero reads as +0
+      {" 1.5E + 2 ", 150.0f},
+      {"7038531-28", 0x1.5C87FCp-84f}, // the nearest double, then single: not the nearest single
   };
   for (const auto &c : cases) {
     const auto read = field(c.text);
@@ -85,39 +83,35 @@ TEST(RealField, UnexpectedCharacters) {
   }
 }
 
+// A field ends after ten columns, at a comma (taken) or at the line feed
+// (never taken, so every later field is empty). One that the end of the file
+// cuts short stores nothing; one that took its ten columns or comma is whole.
 TEST(RealField, WhereFieldsEnd) {
-  const std::string record = "1.5,2.5,-3.25";
-  std::size_t pos = 0;
-  const float expected[] = {1.5f, 2.5f, -3.25f, 0, 0, 0, 0, 0};
-  for (float value : expected) {
-    const auto read = cdmg::read_real_field(view(record), pos);
-    ASSERT_EQ(read.status, FieldStatus::value);
-    EXPECT_EQ(read.value, value);
+  struct Case {
+    std::string record;
+    bool line_feed;
+    std::vector<float> values; // then, without a line feed, the end of the file
+  };
+  const Case cases[] = {
+      {"1.5,2.5,-3.25", true, {1.5f, 2.5f, -3.25f, 0, 0, 0, 0, 0}},
+      {" 3.8688E-1-1.9160E+0,", true, {0.38688f, -1.916f, 0.0f}},
+      {"    1.0000    2.0", false, {1.0f}},
+      {"1.0,", false, {1.0f}},
+      {"", false, {}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.record);
+    std::size_t pos = 0;
+    for (float value : c.values) {
+      const auto read = cdmg::read_real_field(view(c.record, c.line_feed), pos);
+      ASSERT_EQ(read.status, FieldStatus::value);
+      EXPECT_EQ(read.value, value);
+    }
+    if (c.line_feed)
+      EXPECT_EQ(pos, c.record.size());
+    else
+      EXPECT_EQ(cdmg::read_real_field(view(c.record, false), pos).status, FieldStatus::end_of_file);
   }
-  EXPECT_EQ(pos, record.size()) << "the line feed is never taken";
-
-  // Ten characters end a field; the comma then opens an empty one.
-  const std::string touching = " 3.8688E-1-1.9160E+0,";
-  pos = 0;
-  EXPECT_EQ(cdmg::read_real_field(view(touching), pos).value, 0.38688f);
-  EXPECT_EQ(cdmg::read_real_field(view(touching), pos).value, -1.916f);
-  EXPECT_EQ(cdmg::read_real_field(view(touching), pos).value, 0.0f);
-  EXPECT_EQ(pos, touching.size());
-}
-
-TEST(RealField, EndOfFileInsideField) {
-  // A field cut off by the end of the file stores nothing; one that took its
-  // ten characters is complete.
-  const std::string text = "    1.0000    2.0";
-  std::size_t pos = 0;
-  EXPECT_EQ(cdmg::read_real_field(view(text, false), pos).status, FieldStatus::value);
-  EXPECT_EQ(cdmg::read_real_field(view(text, false), pos).status, FieldStatus::end_of_file);
-  pos = 0;
-  const std::string comma = "1.0,";
-  EXPECT_EQ(cdmg::read_real_field(view(comma, false), pos).status, FieldStatus::value);
-  EXPECT_EQ(cdmg::read_real_field(view(comma, false), pos).status, FieldStatus::end_of_file);
-  pos = 0;
-  EXPECT_EQ(cdmg::read_real_field(view("", false), pos).status, FieldStatus::end_of_file);
 }
 
 TEST(TextField, PadsShortRecordsAndNeedsEightyOrLineFeed) {
@@ -147,12 +141,6 @@ TEST(DecimalToFloat, AgreesWithLibrary) {
               bits_of(static_cast<float>(wide)))
         << text;
   }
-}
-
-TEST(DecimalToFloat, NearestDoubleThenSingle) {
-  // The one field whose two-step rounding differs from rounding straight to single.
-  const auto read = field("7038531-28");
-  EXPECT_EQ(bits_of(read.value), 0x15AE43FEu);
 }
 
 // Published conversion vectors, read as ten-column fields.
@@ -187,10 +175,6 @@ TEST(DecimalToFloat, ConversionVectors) {
   EXPECT_EQ(checked, 3000);
 #endif
 }
-
-} // namespace
-
-namespace {
 
 // Records taken in one pass, and records it must leave to the full rule.
 TEST(FullRecordFields, CommonShapesAndTheirNeighbours) {
@@ -244,10 +228,6 @@ TEST(FullRecordFields, MutatedRecordsAgreeWithTheRule) {
   EXPECT_GT(taken, 10000);
   EXPECT_LT(taken, 90000);
 }
-
-} // namespace
-
-namespace {
 
 // Every mantissa of both exponent shapes at every exponent the one pass
 // reaches, and one beyond at each end: the same values as the rule.

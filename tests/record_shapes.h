@@ -108,12 +108,9 @@ inline std::string disagreement(const std::string &record80) {
   const bool taken = cdmg::scalar::read_full_record_fields(own.data(), fast);
 #if CDMG_HAVE_SSE2
   float sse2[8];
-  const bool sse2_taken = cdmg::sse2::read_full_record_fields(own.data(), sse2);
-  for (int k = 0; k < 8 && sse2_taken == taken; ++k) {
-    if (taken && bits_of(sse2[k]) != bits_of(fast[k]))
-      return "kernels differ at \"" + record80 + "\"";
-  }
-  if (sse2_taken != taken) return "kernels take differently \"" + record80 + "\"";
+  if (cdmg::sse2::read_full_record_fields(own.data(), sse2) != taken ||
+      (taken && std::memcmp(sse2, fast, sizeof fast) != 0)) // the same bits
+    return "kernels differ at \"" + record80 + "\"";
 #endif
   if (!taken) return {};
   std::size_t pos = 0;
