@@ -25,6 +25,7 @@ namespace {
 
 constexpr int kFieldWidth = 10;
 constexpr int kImpliedDecimals = 4;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -242,19 +243,12 @@ template <Shape shape> struct ShapeTables {
   // The signed divisors 10^b by index; NaN where the exponent is out of reach.
   static constexpr std::array<double, kIndexMask + 1> divisors() {
     std::array<double, kIndexMask + 1> d{};
-    for (auto &v : d) v = std::numeric_limits<double>::quiet_NaN(); // never indexed
-    for (unsigned minus = 0; minus < 2; ++minus) {
-      for (unsigned negative = 0; negative < 2; ++negative) {
-        for (unsigned exponent = 0; exponent < kNegativeExponent; ++exponent) {
-          const int s =
-              (negative ? -static_cast<int>(exponent) : static_cast<int>(exponent)) - kFraction;
-          const int b = kScale - s;
-          double divisor = std::numeric_limits<double>::quiet_NaN();
-          if (b >= 0 && b <= 22) divisor = kExactPowers[static_cast<std::size_t>(b)];
-          d[minus * kMinus + negative * kNegativeExponent + exponent + kDigitBytes] =
-              minus ? -divisor : divisor;
-        }
-      }
+    d.fill(kNaN); // the rest is never indexed
+    for (unsigned index = 0; index < 2 * kMinus; ++index) {
+      const int exponent = static_cast<int>(index % kNegativeExponent);
+      const int b = kScale + kFraction + (index / kNegativeExponent % 2 ? exponent : -exponent);
+      const double divisor = b >= 0 && b <= 22 ? kExactPowers[static_cast<std::size_t>(b)] : kNaN;
+      d[index + kDigitBytes] = index >= kMinus ? -divisor : divisor;
     }
     return d;
   }
@@ -280,7 +274,7 @@ template <Shape shape> struct ShapeTables {
 
 // The signed divisor of a field of the shape (NaN when its exponent is out
 // of reach); `signs` collects kBadSign when a sign column holds something
-// else. Adding +0 after the division turns the -0 of a zero field into +0.
+// else.
 template <Shape shape> CDMG_ALWAYS_INLINE double field_divisor(const char *field, unsigned &signs) {
   using Tables = ShapeTables<shape>;
   const unsigned sign = Tables::kMantissaSign[static_cast<std::uint8_t>(field[0])];
@@ -368,21 +362,18 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
   const __m128d divisors23 = _mm_set_pd(field_divisor<shape>(field_at(fields, 3), signs),
                                         field_divisor<shape>(field_at(fields, 2), signs));
   const __m128d scale = _mm_set1_pd(kExactPowers[static_cast<std::size_t>(Tables::kScale)]);
-  const __m128d plus_zero = _mm_setzero_pd();
-  const __m128d wide01 =
-      _mm_add_pd(_mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(mantissas), scale), divisors01), plus_zero);
-  const __m128d wide23 = _mm_add_pd(
-      _mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(mantissas, mantissas)), scale),
-                 divisors23),
-      plus_zero);
-  _mm_storeu_ps(values, _mm_movelh_ps(_mm_cvtpd_ps(wide01), _mm_cvtpd_ps(wide23)));
-  if constexpr (Tables::kNegativeExponent == 100) {
-    // A divisor out of reach is NaN, and so is its quotient.
-    if (_mm_movemask_pd(
-            _mm_or_pd(_mm_cmpunord_pd(wide01, wide01), _mm_cmpunord_pd(wide23, wide23))) != 0) {
-      return false;
-    }
-  }
+  // Adding +0 turns the -0 of a zero field into +0.
+  const auto quotients = [&](__m128i two, __m128d divisors) {
+    return _mm_cvtpd_ps(_mm_add_pd(_mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(two), scale), divisors),
+                                   _mm_setzero_pd()));
+  };
+  const __m128 low = quotients(mantissas, divisors01);
+  const __m128 four =
+      _mm_movelh_ps(low, quotients(_mm_unpackhi_epi64(mantissas, mantissas), divisors23));
+  _mm_storeu_ps(values, four);
+  // A divisor out of reach is NaN, and so is its quotient.
+  if (Tables::kNegativeExponent == 100 && _mm_movemask_ps(_mm_cmpunord_ps(four, four)) != 0)
+    return false;
   return (signs & kBadSign) == 0;
 }
 
@@ -405,9 +396,8 @@ template <Shape shape> CDMG_ALWAYS_INLINE bool fields_value4(const char *fields,
 // and give NaN.
 using FixedScale = std::array<double, 2>;
 constexpr std::array<FixedScale, 2048> make_fixed_scales() {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
   std::array<FixedScale, 2048> scales{};
-  for (auto &scale : scales) scale = {nan, nan};
+  scales.fill({kNaN, kNaN});
   for (unsigned minus = 0; minus < 2; ++minus) {
     const double sign = minus != 0 ? -1.0 : 1.0;
     scales[minus << 10] = {0.0, sign * 1e5};
