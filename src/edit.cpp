@@ -67,17 +67,11 @@ bool thousandths(float value, double limit, std::uint32_t &n) {
   return true;
 }
 
-// How four fields of a column are put together. One piece (F7.3 always):
-// whole entry `head`, then decimals entry `decimals`. Two pieces (F10.3,
-// whole parts from 1000): columns 0 to 3 from the bytes at offset `head`
-// of kTexts, 3 to 6 from `middle`, then the decimals. Each copy's last
-// bytes are overwritten by the next.
-struct FourEditings {
-  alignas(16) std::uint32_t head[4];
-  alignas(16) std::uint32_t middle[4];
-  alignas(16) std::uint32_t decimals[4];
-};
-
+// A field from its pieces. One piece (F7.3 always): whole entry `head`,
+// then decimals entry `decimals`. Two pieces (F10.3, whole parts from
+// 1000): columns 0 to 3 from the bytes at offset `head` of kTexts, 3 to 6
+// from `middle`, then the decimals. Each copy's last bytes are overwritten
+// by the next.
 template <int width>
 CDMG_ALWAYS_INLINE void place_field(char *out, std::uint32_t head, std::uint32_t middle,
                                     std::uint32_t decimals, bool two_pieces,
@@ -93,62 +87,6 @@ CDMG_ALWAYS_INLINE void place_field(char *out, std::uint32_t head, std::uint32_t
   std::memcpy(out + width - 4, kTexts.decimals[decimals], decimal_bytes);
 }
 
-// f(0) to f(3), unrolled: the loop's own counting would cost as much as
-// the copies.
-template <class F> CDMG_ALWAYS_INLINE void four_times(F f) {
-  f(std::integral_constant<int, 0>{});
-  f(std::integral_constant<int, 1>{});
-  f(std::integral_constant<int, 2>{});
-  f(std::integral_constant<int, 3>{});
-}
-
-template <int k> CDMG_ALWAYS_INLINE std::uint32_t entry(const std::uint32_t (&entries)[4]) {
-  return entries[k];
-}
-#if CDMG_HAVE_SSE2
-// Lane k of four: on x86-64 two lanes come out through one 64-bit move.
-// Every entry is below 2^16.
-template <int k> CDMG_ALWAYS_INLINE std::uint32_t entry(__m128i lanes) {
-#if defined(__x86_64__) || defined(_M_X64)
-  const auto half = static_cast<std::uint64_t>(
-      _mm_cvtsi128_si64(k < 2 ? lanes : _mm_unpackhi_epi64(lanes, lanes)));
-  return static_cast<std::uint32_t>(k % 2 == 0 ? half & 0xFFFF : half >> 32);
-#else
-  return static_cast<std::uint32_t>(_mm_extract_epi16(lanes, 2 * k));
-#endif
-}
-#endif
-
-template <int width, bool two_pieces, class Four>
-CDMG_ALWAYS_INLINE void place_column(char *out, const Four &e, std::size_t decimal_bytes) {
-  four_times([&](auto k) {
-    place_field<width>(out + k * kRowBytes, entry<k>(e.head), two_pieces ? entry<k>(e.middle) : 0,
-                       entry<k>(e.decimals), two_pieces, decimal_bytes);
-  });
-}
-// The pieces of one field; false when it needs the general editing.
-template <int width>
-bool edit_lane(float value, std::uint32_t &head, std::uint32_t &middle, std::uint32_t &decimals) {
-  std::uint32_t n;
-  if (!thousandths(value, width == 7 ? kOnePiece : kTwoPieces, n)) return false;
-  const std::uint32_t negative = std::signbit(value) && n != 0 ? 1000 : 0;
-  const std::uint32_t whole = n / 1000;
-  decimals = n - whole * 1000;
-  // Three columns take a minus only before two digits, six before five.
-  if (negative != 0 && whole >= (width == 7 ? 100u : 100000u)) return false;
-  if (width == 7) {
-    head = negative + whole;
-  } else if (whole < 1000) {
-    head = kWholeOffset + 8 * (negative + whole);
-    middle = head + 3;
-  } else {
-    const std::uint32_t thousands = whole / 1000;
-    head = kWholeOffset + 8 * (negative + thousands) + 3;
-    middle = 8 * (whole - thousands * 1000) + 1;
-  }
-  return true;
-}
-
 // What the pieces cannot hold: values too wide for the field (asterisks),
 // and infinities, right-aligned under the sign rule.
 void edit_general(char *out, int width, float value) {
@@ -162,23 +100,22 @@ void edit_general(char *out, int width, float value) {
 }
 
 template <int width> void edit_field(char *out, float value, std::size_t decimal_bytes) {
-  std::uint32_t head;
-  std::uint32_t middle;
-  std::uint32_t decimals;
-  if (edit_lane<width>(value, head, middle, decimals)) {
-    place_field<width>(out, head, middle, decimals, width == 10, decimal_bytes);
-    return;
+  std::uint32_t n = 0;
+  const bool below = thousandths(value, width == 7 ? kOnePiece : kTwoPieces, n);
+  const std::uint32_t minus = std::signbit(value) && n != 0 ? 1000 : 0;
+  const std::uint32_t whole = n / 1000;
+  const std::uint32_t decimals = n - whole * 1000;
+  // Three columns take a minus only before two digits, six before five.
+  if (!below || (minus != 0 && whole >= (width == 7 ? 100u : 100000u))) {
+    edit_general(out, width, value);
+    if (decimal_bytes > 4) out[width] = ',';
+  } else if (whole < 1000) {
+    place_field<width>(out, minus + whole, 0, decimals, false, decimal_bytes);
+  } else {
+    const std::uint32_t thousands = whole / 1000;
+    place_field<width>(out, kWholeOffset + 8 * (minus + thousands) + 3,
+                       8 * (whole - thousands * 1000) + 1, decimals, true, decimal_bytes);
   }
-  edit_general(out, width, value);
-  if (decimal_bytes > 4) out[width] = ',';
-}
-
-// Every row's CR LF.
-CDMG_ALWAYS_INLINE void end_rows(char *rows) {
-  four_times([&](auto k) {
-    rows[k * kRowBytes + 40] = '\r';
-    rows[k * kRowBytes + 41] = '\n';
-  });
 }
 
 } // namespace
@@ -199,42 +136,52 @@ void edit_row(char *row, float t, float x, float y, float z) {
   row[41] = '\n';
 }
 
-namespace scalar {
-
-namespace {
-template <int width> bool edit_four(const float *values, FourEditings &e) {
-  for (int k = 0; k < 4; ++k) {
-    if (!edit_lane<width>(values[k], e.head[k], e.middle[k], e.decimals[k])) return false;
-  }
+// The plain kernel: row after row.
+bool scalar::edit_four_rows(char *rows, const float *t, const float *x, const float *y,
+                            const float *z) {
+  for (int k = 0; k < 4; ++k) edit_row(rows + k * kRowBytes, t[k], x[k], y[k], z[k]);
   return true;
 }
-} // namespace
-
-bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z) {
-  FourEditings columns[4];
-  if (!edit_four<7>(t, columns[0]) || !edit_four<10>(x, columns[1]) ||
-      !edit_four<10>(y, columns[2]) || !edit_four<10>(z, columns[3])) {
-    return false;
-  }
-  place_column<7, false>(rows, columns[0], 8);
-  place_column<10, true>(rows + 8, columns[1], 8);
-  place_column<10, true>(rows + 19, columns[2], 8);
-  place_column<10, true>(rows + 30, columns[3], 4);
-  end_rows(rows);
-  return true;
-}
-
-} // namespace scalar
 
 #if CDMG_HAVE_SSE2
 namespace sse2 {
 
 namespace {
 
-// The pieces of four fields as FourEditings holds them, in lanes.
+// The pieces of four fields of a column, as place_field takes them, in
+// lanes.
 struct FourLanes {
   __m128i head, middle, decimals;
 };
+
+// f(0) to f(3), unrolled: the loop's own counting would cost as much as
+// the copies.
+template <class F> CDMG_ALWAYS_INLINE void four_times(F f) {
+  f(std::integral_constant<int, 0>{});
+  f(std::integral_constant<int, 1>{});
+  f(std::integral_constant<int, 2>{});
+  f(std::integral_constant<int, 3>{});
+}
+
+// Lane k of four: on x86-64 two lanes come out through one 64-bit move.
+// Every entry is below 2^16.
+template <int k> CDMG_ALWAYS_INLINE std::uint32_t entry(__m128i lanes) {
+#if defined(__x86_64__) || defined(_M_X64)
+  const auto half = static_cast<std::uint64_t>(
+      _mm_cvtsi128_si64(k < 2 ? lanes : _mm_unpackhi_epi64(lanes, lanes)));
+  return static_cast<std::uint32_t>(k % 2 == 0 ? half & 0xFFFF : half >> 32);
+#else
+  return static_cast<std::uint32_t>(_mm_extract_epi16(lanes, 2 * k));
+#endif
+}
+
+template <int width, bool two_pieces>
+CDMG_ALWAYS_INLINE void place_column(char *out, const FourLanes &e, std::size_t decimal_bytes) {
+  four_times([&](auto k) {
+    place_field<width>(out + k * kRowBytes, entry<k>(e.head), two_pieces ? entry<k>(e.middle) : 0,
+                       entry<k>(e.decimals), two_pieces, decimal_bytes);
+  });
+}
 
 // Trick, "multiply-shift division" (Granlund and Montgomery, "Division by
 // invariant integers using multiplication"): n / 1000 rounded down is
@@ -361,7 +308,10 @@ bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, 
   if (!column(x, rows + 8, 8) || !column(y, rows + 19, 8) || !column(z, rows + 30, 4)) {
     return false;
   }
-  end_rows(rows);
+  four_times([&](auto k) {
+    rows[k * kRowBytes + 40] = '\r';
+    rows[k * kRowBytes + 41] = '\n';
+  });
   return true;
 }
 

@@ -14,11 +14,12 @@ void edit_f3(char *out, int width, float value);
 void edit_row(char *row, float t, float x, float y, float z);
 
 // Four rows from four values of each column. False, with `rows` partly
-// written, when a value needs the general editing (asterisks, an infinity).
+// written, when the SSE2 kernel leaves a value to the general editing
+// (asterisks, an infinity) and the rows to edit_row.
 bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
 
-// The plain and the SSE2 kernel of edit_four_rows, each usable on x86, so
-// that one test program compares them.
+// The plain kernel (edit_row four times) and the SSE2 kernel of
+// edit_four_rows, each usable on x86, so that one test program compares them.
 namespace scalar {
 bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
 }

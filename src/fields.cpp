@@ -301,7 +301,7 @@ bool record_field(const char *record80, int field, float &value) {
 
 } // namespace
 
-// The plain kernel: field after field.
+// The plain kernel: the rule, field after field.
 bool scalar::read_full_record_fields(const char *record80, float *values) {
   for (int field = 0; field < 8; ++field) {
     if (!record_field(record80, field, values[field])) return false;

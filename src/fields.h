@@ -30,9 +30,10 @@ struct RealField {
 // takes after a bad character is unspecified.
 RealField read_real_field(const RecordView &record, std::size_t &pos);
 
-// The eight fields of a data record of exactly 80 columns, when every one
-// has a common whole-field shape: true, and the values in `values`.
-// False (and `values` partly written) sends the record to read_real_field.
+// The eight fields of a data record of exactly 80 columns, when each reads
+// as a value that takes its ten columns whole: true, and the values in
+// `values`. False (`values` partly written) sends the record to
+// read_real_field, field by field.
 bool read_full_record_fields(const char *record80, float *values);
 
 // read_full_record_fields with the plain and with the SSE2 kernels, each
