@@ -84,9 +84,8 @@ CDMG_ALWAYS_INLINE RealField field_by_rule(const RecordView &record, std::size_t
   // record's end. One that the end of the file cuts short is at its end
   // unless a bad character came first.
   unsigned char p[kFieldWidth + 1];
-  const std::size_t available = record.length - pos;
-  const std::size_t width = available < kFieldWidth ? available : kFieldWidth;
-  if (width == kFieldWidth)
+  const std::size_t width = std::min<std::size_t>(record.length - pos, kFieldWidth);
+  if (width == kFieldWidth) // a copy of constant size: two moves
     std::memcpy(p, record.chars + pos, kFieldWidth);
   else
     std::memcpy(p, record.chars + pos, width);
