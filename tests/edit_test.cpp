@@ -72,8 +72,8 @@ TEST(EditF, RowsAndTheirTimeColumn) {
 }
 
 // Four rows at once, plain and SSE2, where they are taken, are the four
-// rows one by one; where a value needs the general editing, the block is
-// declined.
+// rows one by one; the SSE2 kernel declines a block with a value that needs
+// the general editing.
 TEST(EditF, FourRowsAreFourSingleRows) {
   std::vector<bool (*)(char *, const float *, const float *, const float *, const float *)>
       kernels = {cdmg::scalar::edit_four_rows};
