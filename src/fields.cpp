@@ -139,11 +139,6 @@ CDMG_ALWAYS_INLINE RealField field_by_rule(const RecordView &record, std::size_t
   return {FieldStatus::value, decimal_to_float(digits, scale, negative)};
 }
 
-// The k-th ten-column field from `text` on.
-const char *field_at(const char *text, int k) {
-  return text + static_cast<std::ptrdiff_t>(k) * kFieldWidth;
-}
-
 // Two exponent shapes fill nearly every USGS and CDMG data record, each
 // described column by column: 's' a sign (a blank, '+', '-' or a 0, which
 // changes nothing before digits), 'd' a digit, '.' and 'E' themselves; SMC
@@ -312,6 +307,11 @@ bool scalar::read_full_record_fields(const char *record80, float *values) {
 // The SSE2 kernels: a whole record at once.
 namespace sse2 {
 namespace {
+
+// The k-th ten-column field from `text` on.
+const char *field_at(const char *text, int k) {
+  return text + static_cast<std::ptrdiff_t>(k) * kFieldWidth;
+}
 
 template <Shape shape> bool record_has_shape(const char *record80) {
   // Five blocks of 16 columns; any byte out of its range marks the record.
