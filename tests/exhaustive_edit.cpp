@@ -87,9 +87,12 @@ void check_range(std::uint64_t first, std::uint64_t last) {
     std::memcpy(&value, &bits, sizeof value);
     if (std::isnan(value)) continue; // never a sample: fields read as numbers or infinities
     const double wide = value;
+    // Ten or more whole digits are wider than either field, whatever they
+    // are; below 2^-11 (under 0.0005) every magnitude rounds to 0.000.
     char digits[64] = "1000000000.000";
-    // Ten or more whole digits are wider than either field, whatever they are.
-    if (!(std::fabs(wide) >= 1e9 && std::isfinite(wide))) {
+    if (std::fabs(wide) < 0x1p-11) {
+      std::strcpy(digits, "0.000");
+    } else if (!(std::fabs(wide) >= 1e9 && std::isfinite(wide))) {
       std::snprintf(digits, sizeof digits, "%.3f", std::fabs(wide));
     }
     for (int width : {7, 10}) {
