@@ -109,7 +109,7 @@ template <int width> void edit_field(char *out, float value, std::size_t decimal
   if (!below || (minus != 0 && whole >= (width == 7 ? 100u : 100000u))) {
     edit_general(out, width, value);
     if (decimal_bytes > 4) out[width] = ',';
-  } else if (whole < 1000) {
+  } else if (width == 7 || whole < 1000) {
     place_field<width>(out, minus + whole, 0, decimals, false, decimal_bytes);
   } else {
     const std::uint32_t thousands = whole / 1000;
