@@ -18,18 +18,6 @@ void read_data_record(benchmark::State &state, const std::string &record) {
   state.SetItemsProcessed(state.iterations() * 8);
 }
 
-void BM_ReadFieldsExponent(benchmark::State &state) {
-  read_data_record(state, " 3.8688E-1-1.9160E+0 2.1234E+1-5.5500E-2 1.0000E+0-2.2222E+2 "
-                          "4.4444E-3-7.7777E+1");
-}
-BENCHMARK(BM_ReadFieldsExponent);
-
-void BM_ReadFieldsFixed(benchmark::State &state) {
-  read_data_record(state, "     -.787      .123    12.345   -99.999     1.000     0.000"
-                          "     3.142    -2.718");
-}
-BENCHMARK(BM_ReadFieldsFixed);
-
 // Whole 80-column records in one pass, as the reader takes them.
 void read_full_record(benchmark::State &state, const std::string &record) {
   float values[8];
@@ -40,43 +28,37 @@ void read_full_record(benchmark::State &state, const std::string &record) {
   state.SetItemsProcessed(state.iterations() * 8);
 }
 
-void BM_FullRecordSmc(benchmark::State &state) {
-  read_full_record(state, " 3.8688E-1-1.9160E+0 2.1234E+1-5.5500E-2 1.0000E+0-2.2222E+2 "
-                          "4.4444E-3-7.7777E+1");
-}
-BENCHMARK(BM_FullRecordSmc);
-
-void BM_FullRecordCdmg(benchmark::State &state) {
-  read_full_record(state, "0.0000E+00-.3298E-03-.1033E-03-.1662E-02-.3595E-02-.1597E-01"
-                          "-.3064E-01-.5082E-01");
-}
-BENCHMARK(BM_FullRecordCdmg);
-
-void BM_FullRecordFixed(benchmark::State &state) {
-  read_full_record(state, "     -.787      .123    12.345   -99.999     1.000     0.000"
-                          "     3.142    -2.718");
-}
-BENCHMARK(BM_FullRecordFixed);
-
-void BM_FullRecordFixedFourDecimals(benchmark::State &state) {
-  read_full_record(state, "   -0.0138   54.5160    1.2345  -12.3456    0.0000   -0.0001"
-                          "   99.9999 -999.9999");
-}
-BENCHMARK(BM_FullRecordFixedFourDecimals);
-
-void BM_FullRecordFixedSixDecimals(benchmark::State &state) {
-  read_full_record(state, "  0.123456 -0.000123  1.500000 -2.718282  0.000000 -0.987654"
-                          "  3.141593 -1.000001");
-}
-BENCHMARK(BM_FullRecordFixedSixDecimals);
-
-// Fixed point with other spellings field by field: an exponent, a plus, a
-// left-justified field, implied decimals.
-void BM_FullRecordMixed(benchmark::State &state) {
-  read_full_record(state, "   -0.0138 3.9380E+1  +43.0246123.4567      123456   54.5160"
-                          "    1.2345  -12.3456");
-}
-BENCHMARK(BM_FullRecordMixed);
+struct RecordCase {
+  const char *name;
+  void (*read)(benchmark::State &, const std::string &);
+  const char *record;
+};
+const RecordCase kRecordCases[] = {
+    {"BM_ReadFieldsExponent", read_data_record,
+     " 3.8688E-1-1.9160E+0 2.1234E+1-5.5500E-2 1.0000E+0-2.2222E+2 4.4444E-3-7.7777E+1"},
+    {"BM_ReadFieldsFixed", read_data_record,
+     "     -.787      .123    12.345   -99.999     1.000     0.000     3.142    -2.718"},
+    {"BM_FullRecordSmc", read_full_record,
+     " 3.8688E-1-1.9160E+0 2.1234E+1-5.5500E-2 1.0000E+0-2.2222E+2 4.4444E-3-7.7777E+1"},
+    {"BM_FullRecordCdmg", read_full_record,
+     "0.0000E+00-.3298E-03-.1033E-03-.1662E-02-.3595E-02-.1597E-01-.3064E-01-.5082E-01"},
+    {"BM_FullRecordFixed", read_full_record,
+     "     -.787      .123    12.345   -99.999     1.000     0.000     3.142    -2.718"},
+    {"BM_FullRecordFixedFourDecimals", read_full_record,
+     "   -0.0138   54.5160    1.2345  -12.3456    0.0000   -0.0001   99.9999 -999.9999"},
+    {"BM_FullRecordFixedSixDecimals", read_full_record,
+     "  0.123456 -0.000123  1.500000 -2.718282  0.000000 -0.987654  3.141593 -1.000001"},
+    // Fixed point with other spellings field by field: an exponent, a plus,
+    // a left-justified field, implied decimals.
+    {"BM_FullRecordMixed", read_full_record,
+     "   -0.0138 3.9380E+1  +43.0246123.4567      123456   54.5160    1.2345  -12.3456"},
+};
+const bool kRecordCasesRegistered = [] {
+  for (const RecordCase &c : kRecordCases) {
+    benchmark::RegisterBenchmark(c.name, c.read, std::string(c.record));
+  }
+  return true;
+}();
 
 void BM_EditF10(benchmark::State &state) {
   char field[10];
