@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "output_buffer.h"
-#include "platform.h"
+#include "process.h"
 #include "text_input.h"
 
 namespace cdmg {
@@ -28,6 +28,7 @@ struct Unit {
   bool end_of_file = false;
   bool last_write = false;
   bool flush_each_line = false;
+  std::size_t stream_chunk = 0; // the most one write takes where it cannot be positioned
 };
 
 // The opening attempts of a name in turn: the mode of the first that
@@ -64,10 +65,6 @@ struct Frame::Units {
   OutputBuffer file_output;
   OutputBuffer console_output;
   int error_fd = 2;
-  // A stream that cannot be positioned is written whole rows at a time, no
-  // more than a pipe takes whole: a write cut short by a signal then never
-  // leaves a reader with part of a row.
-  std::size_t stream_chunk = 0;
   // A normal or failing closing has begun.
   volatile std::sig_atomic_t closing_begun = 0;
 };
@@ -75,8 +72,6 @@ struct Frame::Units {
 Frame::Frame(System &system, int error_fd, int input_fd, int output_fd)
     : system_(system), units_(new Units) {
   Units &s = *units_;
-  const std::size_t atomic = system.atomic_write_bytes();
-  s.stream_chunk = atomic < kRowBytes ? kRowBytes : atomic / kRowBytes * kRowBytes;
   s.error_fd = error_fd;
 
   const auto connect = [&](int unit, int fd, bool writes) -> Unit & {
@@ -85,6 +80,7 @@ Frame::Frame(System &system, int error_fd, int input_fd, int output_fd)
     u.fd = fd;
     u.may_write = u.last_write = writes;
     u.positionable = system.can_position(fd);
+    u.stream_chunk = system.atomic_write_bytes();
     return u;
   };
   connect(kErrorUnit, error_fd, true);
@@ -104,9 +100,9 @@ namespace {
 
 // A unit's committed bytes written; 0 or the system error. Console writes
 // are not examined.
-int flush(System &sys, Unit &u, std::size_t stream_chunk) {
+int flush(System &sys, Unit &u) {
   if (!u.output) return 0;
-  const int error = u.output->flush(sys, u.fd, u.positionable ? 0 : stream_chunk);
+  const int error = u.output->flush(sys, u.fd, u.positionable ? 0 : u.stream_chunk);
   return u.named ? error : 0;
 }
 
@@ -122,8 +118,7 @@ bool cut_back_to_position(System &sys, const Unit &u) {
 
 // Closes a unit; with `examined` false every failure is passed over and the
 // unit is freed all the same.
-Failure close_unit(System &sys, Unit &u, std::size_t stream_chunk, bool examined,
-                   bool from_handler) {
+Failure close_unit(System &sys, Unit &u, bool examined, bool from_handler) {
   if (!u.connected) {
     u.end_of_file = false;
     u.named = false;
@@ -134,17 +129,17 @@ Failure close_unit(System &sys, Unit &u, std::size_t stream_chunk, bool examined
       // A handler may rewrite the bytes of a write it cut short only where
       // they have offsets of their own: a named file.
       if (u.output)
-        u.output->flush_from_handler(sys, u.fd, u.named && u.positionable, stream_chunk);
-    } else if (const int error = flush(sys, u, stream_chunk); error != 0 && examined) {
-      return {error, "write", true};
+        u.output->flush_from_handler(sys, u.fd, u.named && u.positionable, u.stream_chunk);
+    } else if (const int error = flush(sys, u); error != 0 && examined) {
+      return Failure::system(error, "write");
     }
-    platform::SignalHold hold;
+    SignalHold hold(sys);
     u.last_write = false; // the writing is over: no later closing cuts back again
     if (u.named && u.positionable && !cut_back_to_position(sys, u) && examined) {
-      return {111, "endfile", false};
+      return Failure::run_time(kTruncationFailed, "endfile");
     }
   }
-  platform::SignalHold hold;
+  SignalHold hold(sys);
   if (u.named) {
     static_cast<void>(sys.close(u.fd));
     u.fd = -1;
@@ -167,28 +162,28 @@ Failure Frame::open(int unit, const char *name, std::size_t length, OpenStatus s
   if (length > kTextWidth) length = kTextWidth;
   while (length > 0 && name[length - 1] == ' ') --length;
   {
-    platform::SignalHold hold;
+    SignalHold hold(system_);
     std::memcpy(u.name, name, length);
     u.name[length] = '\0';
     u.name_length = length;
     u.named = true;
   }
-  if (length == 0) return {107, "open", false};
+  if (length == 0) return Failure::run_time(kNullFileName, "open");
   // A name with a NUL byte would silently open a shorter name.
-  if (std::memchr(name, '\0', length)) return {EINVAL, "open", true};
+  if (std::memchr(name, '\0', length)) return Failure::system(EINVAL, "open");
   FileKind kind = FileKind::missing;
   if (status == OpenStatus::old_file) {
-    if (const int missing = system_.examine(u.name, kind)) return {missing, "open", true};
+    if (const int missing = system_.examine(u.name, kind)) return Failure::system(missing, "open");
   }
   // No hold here: opening a FIFO waits for its writer, and an interrupt
   // must still end the run meanwhile.
   int fd = -1;
   OpenMode mode = OpenMode::read_write;
   if (const int error = open_attempts(system_, u.name, status, kind, fd, mode)) {
-    return {error, "open", true};
+    return Failure::system(error, "open");
   }
   const bool positionable = system_.can_position(fd);
-  platform::SignalHold hold;
+  SignalHold hold(system_);
   u.connected = true;
   u.fd = fd;
   u.may_write = mode != OpenMode::read_only;
@@ -196,6 +191,7 @@ Failure Frame::open(int unit, const char *name, std::size_t length, OpenStatus s
   u.end_of_file = false;
   u.flush_each_line = false;
   u.positionable = positionable;
+  u.stream_chunk = system_.atomic_write_bytes();
   s.file_input.attach(system_, fd, s.file_storage, sizeof s.file_storage);
   u.input = &s.file_input;
   s.file_output.attach(s.file_storage, sizeof s.file_storage, 0);
@@ -204,7 +200,7 @@ Failure Frame::open(int unit, const char *name, std::size_t length, OpenStatus s
 }
 
 Failure Frame::close(int unit) {
-  return close_unit(system_, units_->unit[unit], units_->stream_chunk, true, false);
+  return close_unit(system_, units_->unit[unit], true, false);
 }
 
 const char *Frame::file_name(int unit) const {
@@ -214,7 +210,7 @@ const char *Frame::file_name(int unit) const {
 
 Failure Frame::read_record(int unit, RecordView &record) {
   Unit &u = units_->unit[unit];
-  if (const int error = u.input->next_record(record)) return {error, "read", true};
+  if (const int error = u.input->next_record(record)) return Failure::system(error, "read");
   if (!record.line_feed) u.end_of_file = true;
   return {};
 }
@@ -231,11 +227,13 @@ void Frame::take_input(int unit, std::size_t bytes) {
   units_->unit[unit].input->take(bytes);
 }
 
-Failure Frame::prepare_write(int unit) {
+Failure Frame::prepare_write(int unit, std::size_t record_bytes) {
   Unit &u = units_->unit[unit];
+  const std::size_t atomic = system_.atomic_write_bytes();
+  u.stream_chunk = atomic < record_bytes ? record_bytes : atomic / record_bytes * record_bytes;
   if (!u.may_write) {
     // Reopen for reading and writing where the read-only stream stood.
-    constexpr Failure cannot_write{127, "write start", false};
+    constexpr Failure cannot_write = Failure::run_time(kCannotWrite, "write start");
     std::int64_t position = -1;
     int fd = -1;
     if (system_.position(u.fd, position) != 0 ||
@@ -246,7 +244,7 @@ Failure Frame::prepare_write(int unit) {
       static_cast<void>(system_.close(fd));
       return cannot_write;
     }
-    platform::SignalHold hold;
+    SignalHold hold(system_);
     static_cast<void>(system_.close(u.fd));
     u.fd = fd;
     u.may_write = true;
@@ -263,7 +261,7 @@ std::size_t Frame::output_room(int unit) const {
 Failure Frame::reserve_output(int unit, std::size_t size, char *&place) {
   Unit &u = units_->unit[unit];
   if (u.output->room() < size) {
-    if (const int error = flush(system_, u, units_->stream_chunk)) return {error, "write", true};
+    if (const int error = flush(system_, u)) return Failure::system(error, "write");
   }
   place = u.output->place();
   return {};
@@ -280,7 +278,7 @@ void Frame::write_console(const char *text, std::size_t length) {
 }
 
 void Frame::flush_console() {
-  static_cast<void>(flush(system_, units_->unit[kOutputUnit], units_->stream_chunk));
+  static_cast<void>(flush(system_, units_->unit[kOutputUnit]));
 }
 
 void Frame::write_error(const char *text, std::size_t length, bool now) {
@@ -293,14 +291,14 @@ void Frame::close_all(ClosingCause cause) {
   if (from_handler) {
     // On Windows the run's thread goes on meanwhile: the handler closes
     // only once it holds the frame's lock.
-    if (!platform::enter_handler_closing()) return;
+    if (!process::enter_handler_closing()) return;
   } else {
-    platform::SignalHold hold;
+    SignalHold hold(system_);
     if (s.closing_begun) return;
     s.closing_begun = 1;
   }
   for (Unit &u : s.unit) {
-    if (u.connected) static_cast<void>(close_unit(system_, u, s.stream_chunk, false, from_handler));
+    if (u.connected) static_cast<void>(close_unit(system_, u, false, from_handler));
   }
 }
 

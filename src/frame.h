@@ -4,6 +4,7 @@
 // statement layer decides what becomes of it.
 #pragma once
 
+#include "failure.h"
 #include "shared_types.h"
 #include "system.h"
 
@@ -15,15 +16,6 @@ inline constexpr int kOutputUnit = 6;
 inline constexpr int kFileUnit = 11;
 
 enum class OpenStatus { old_file, unknown };
-
-// An operation that failed: a system error number (`system`), or -1 or a
-// run-time error number from 100 on, with the word that names it.
-struct Failure {
-  int error = 0;
-  const char *context = nullptr;
-  bool system = false;
-  explicit operator bool() const { return context != nullptr; }
-};
 
 // Why every unit is being closed: the run's end, a failure that ends it, or
 // a signal handler (whose closing never waits on a stream and never fails).
@@ -58,9 +50,12 @@ public:
   const char *buffered_input(int unit, std::size_t &size) const;
   void take_input(int unit, std::size_t bytes);
 
-  // Row output to a file unit: a unit that may only read is reopened for
-  // writing first. A statement's text is placed, then committed whole.
-  Failure prepare_write(int unit);
+  // Output of records of `record_bytes` each to a file unit: a unit that may
+  // only read is reopened for writing first. A statement's text is placed,
+  // then committed whole. A stream that cannot be positioned is written
+  // whole records at a time, no more than a pipe takes whole: a write cut
+  // short by a signal then never leaves a reader with part of a record.
+  Failure prepare_write(int unit, std::size_t record_bytes);
   std::size_t output_room(int unit) const;
   Failure reserve_output(int unit, std::size_t size, char *&place);
   void commit_output(int unit, std::size_t size);

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform.h"
+#include "process.h"
 
 namespace cdmg {
 
@@ -43,7 +43,7 @@ void OutputBuffer::restart(std::int64_t at) {
 
 int OutputBuffer::flush(System &system, int fd, std::size_t chunk) {
   // On Windows the handler's thread waits here until the write is over.
-  platform::WriteSection section;
+  process::WriteSection section;
   const std::size_t end = committed_.load(std::memory_order_acquire);
   std::size_t done = written_.load(std::memory_order_acquire);
   int error = 0;

@@ -1,55 +1,37 @@
-#include "platform.h"
+// The POSIX platform: the native system, then the process services.
+#include "process.h"
 #include "system.h"
 
 #include <cerrno>
-#include <cfenv>
 #include <climits>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 #ifdef CDMG_COVERAGE
 extern "C" void __gcov_dump();
 #endif
 
-namespace cdmg::platform {
-
-namespace {
-
-constexpr int kCommonFlags = O_CLOEXEC | O_NOCTTY;
-
-// Linux lets a folder be opened for reading; the program treats a folder
-// like a name that cannot be opened.
-int reject_folder(int fd) {
-  struct stat st {};
-  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    errno = EISDIR;
-    return -1;
-  }
-  return fd;
-}
-
-int open_retrying(const char *name, int flags, mode_t mode) {
-  int fd;
-  do {
-    fd = ::open(name, flags | kCommonFlags, mode);
-  } while (fd < 0 && errno == EINTR);
-  return reject_folder(fd);
-}
-
-} // namespace
-
-} // namespace cdmg::platform
-
 namespace cdmg {
 
 namespace {
+
+sigset_t handled_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGFPE);
+  sigaddset(&set, SIGABRT);
+  return set;
+}
 
 FileKind kind_of(mode_t mode) {
   if (S_ISREG(mode)) return FileKind::regular;
@@ -57,6 +39,22 @@ FileKind kind_of(mode_t mode) {
   if (S_ISCHR(mode)) return FileKind::character_device;
   if (S_ISFIFO(mode)) return FileKind::fifo;
   return FileKind::other;
+}
+
+// Linux lets a folder be opened for reading; the program treats a folder
+// like a name that cannot be opened.
+int open_file(const char *name, int flags) {
+  int fd;
+  do {
+    fd = ::open(name, flags | O_CLOEXEC | O_NOCTTY, 0666);
+  } while (fd < 0 && errno == EINTR);
+  struct stat st {};
+  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return -1;
+  }
+  return fd;
 }
 
 class PosixSystem final : public System {
@@ -70,7 +68,7 @@ public:
   }
   int open(const char *name, OpenMode mode, int &fd) override {
     static constexpr int flags[] = {O_RDWR, O_RDONLY, O_WRONLY | O_CREAT | O_TRUNC};
-    fd = platform::open_retrying(name, flags[static_cast<int>(mode)], 0666);
+    fd = open_file(name, flags[static_cast<int>(mode)]);
     return fd < 0 ? errno : 0;
   }
   int read(int fd, char *data, std::size_t size, std::size_t &done) override {
@@ -127,18 +125,36 @@ public:
     struct stat st {};
     return fstat(fd, &st) == 0 && !S_ISCHR(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) >= 0;
   }
-  std::size_t atomic_write_bytes() override { return PIPE_BUF; }
   bool is_terminal(int fd) override { return ::isatty(fd) == 1; }
-  const char *error_text(int error) override { return std::strerror(error); }
+  std::size_t atomic_write_bytes() override { return PIPE_BUF; }
+
+  // Only the outermost hold changes the mask. A handler runs only while no
+  // hold stands, and never returns to the run.
+  void hold_signals() override {
+    if (hold_depth_++ == 0) {
+      const sigset_t set = handled_signals();
+      sigprocmask(SIG_BLOCK, &set, &saved_mask_);
+    }
+  }
+  void release_signals() override {
+    if (--hold_depth_ == 0) sigprocmask(SIG_SETMASK, &saved_mask_, nullptr);
+  }
+
+protected:
   void end_process(int status) override {
 #ifdef CDMG_COVERAGE
     __gcov_dump();
 #endif
     _exit(status);
   }
-  void abort_process() override {
+  void abort_process(bool core_dump) override {
 #ifdef CDMG_COVERAGE
     __gcov_dump(); // an abort skips the exit-time writing of the counters
+#endif
+#ifdef __linux__
+    if (!core_dump) prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#else
+    static_cast<void>(core_dump);
 #endif
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
@@ -146,6 +162,10 @@ public:
     sigaction(SIGABRT, &action, nullptr);
     std::abort();
   }
+
+private:
+  int hold_depth_ = 0;
+  sigset_t saved_mask_{};
 };
 
 constinit PosixSystem posix_system;
@@ -156,13 +176,7 @@ System &native_system() {
   return posix_system;
 }
 
-} // namespace cdmg
-
-namespace cdmg::platform {
-
-void reset_floating_point() {
-  std::fesetenv(FE_DFL_ENV);
-}
+namespace process {
 
 void populate_pages(void *start, std::size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
@@ -198,43 +212,6 @@ void prepare_standard_streams() {
   }
 }
 
-namespace {
-sigset_t handled_signals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGFPE);
-  sigaddset(&set, SIGABRT);
-  return set;
-}
-} // namespace
-
-static_assert(sizeof(sigset_t) <= 256, "signal mask does not fit its holder");
-
-namespace {
-int hold_depth = 0; // changed only while the signals are blocked
-}
-
-SignalHold::SignalHold() {
-  const sigset_t set = handled_signals();
-  sigset_t previous;
-  sigprocmask(SIG_BLOCK, &set, &previous);
-  std::memcpy(saved_, &previous, sizeof previous);
-  ++hold_depth;
-}
-
-SignalHold::~SignalHold() {
-  --hold_depth;
-  sigset_t previous;
-  std::memcpy(&previous, saved_, sizeof previous);
-  sigprocmask(SIG_SETMASK, &previous, nullptr);
-}
-
-bool signals_held() {
-  return hold_depth > 0;
-}
-
 void install_signal_handler(int signal_number, void (*handler)(int)) {
   struct sigaction action {};
   action.sa_handler = handler;
@@ -253,10 +230,6 @@ void install_fault_handler() {
   // access violation to its default: nothing to install.
 }
 
-} // namespace cdmg::platform
-
-namespace cdmg::platform {
-
 WriteSection::WriteSection() = default;
 WriteSection::~WriteSection() = default;
 
@@ -264,4 +237,6 @@ bool enter_handler_closing() {
   return true; // the handler runs on the run's thread: nothing to wait for
 }
 
-} // namespace cdmg::platform
+} // namespace process
+
+} // namespace cdmg

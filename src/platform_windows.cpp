@@ -1,64 +1,49 @@
-#include "platform.h"
+// The Windows platform: the native system, then the process services.
+#include "process.h"
 #include "system.h"
 
 #include <cerrno>
-#include <cfenv>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 
-namespace cdmg::platform {
+namespace cdmg {
 
 namespace {
 
-bool is_folder(const char *name) {
-  struct _stat64 st {};
-  return _stat64(name, &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
+// Windows has no signal masks, and a console interrupt runs its handler on a
+// thread of its own: a lock keeps that handler's closing out of the frame's
+// unfinished changes and the run's writes (the run's own thread may take it
+// again, when a fault is raised on it).
+CRITICAL_SECTION *frame_lock() {
+  static CRITICAL_SECTION lock;
+  static const bool ready = [] {
+    InitializeCriticalSection(&lock);
+    return true;
+  }();
+  static_cast<void>(ready);
+  return &lock;
+}
+
+unsigned chunk(std::size_t size) {
+  return static_cast<unsigned>(size < INT_MAX ? size : INT_MAX);
 }
 
 // Files are opened in binary mode: the program applies the text rules itself.
 // A failed opening keeps its own error; the folder test after it must not
 // put the test's error in its place.
-int open_file(const char *name, int flags, int mode = 0) {
-  const int fd = _open(name, flags | _O_BINARY | _O_NOINHERIT, mode);
+int open_file(const char *name, int flags) {
+  const int fd = _open(name, flags | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
   if (fd >= 0) return fd;
   const int opening_error = errno;
-  errno = is_folder(name) ? EISDIR : opening_error; // EISDIR as on other platforms
+  struct _stat64 st {};
+  const bool folder = _stat64(name, &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
+  errno = folder ? EISDIR : opening_error; // EISDIR as on other platforms
   return fd;
-}
-
-LONG WINAPI on_processor_fault(EXCEPTION_POINTERS *fault) {
-  switch (fault->ExceptionRecord->ExceptionCode) {
-  case EXCEPTION_FLT_DENORMAL_OPERAND:
-  case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-  case EXCEPTION_FLT_INEXACT_RESULT:
-  case EXCEPTION_FLT_INVALID_OPERATION:
-  case EXCEPTION_FLT_OVERFLOW:
-  case EXCEPTION_FLT_UNDERFLOW:
-  case EXCEPTION_INT_DIVIDE_BY_ZERO:
-    // The floating-point exception handler ends the run; it never returns.
-    std::raise(SIGFPE);
-    return EXCEPTION_CONTINUE_SEARCH;
-  default:
-    return EXCEPTION_CONTINUE_SEARCH; // an access violation ends by the platform's own handling
-  }
-}
-
-} // namespace
-
-} // namespace cdmg::platform
-
-namespace cdmg {
-
-namespace {
-
-unsigned chunk(std::size_t size) {
-  return static_cast<unsigned>(size < INT_MAX ? size : INT_MAX);
 }
 
 class WindowsSystem final : public System {
@@ -76,7 +61,7 @@ public:
   }
   int open(const char *name, OpenMode mode, int &fd) override {
     static constexpr int flags[] = {_O_RDWR, _O_RDONLY, _O_WRONLY | _O_CREAT | _O_TRUNC};
-    fd = platform::open_file(name, flags[static_cast<int>(mode)], _S_IREAD | _S_IWRITE);
+    fd = open_file(name, flags[static_cast<int>(mode)]);
     return fd < 0 ? errno : 0;
   }
   int read(int fd, char *data, std::size_t size, std::size_t &done) override {
@@ -130,11 +115,16 @@ public:
   bool can_position(int fd) override {
     return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK;
   }
-  std::size_t atomic_write_bytes() override { return 4096; }
   bool is_terminal(int fd) override { return _isatty(fd) != 0; }
-  const char *error_text(int error) override { return std::strerror(error); }
+  std::size_t atomic_write_bytes() override { return 4096; }
+
+  void hold_signals() override { EnterCriticalSection(frame_lock()); }
+  void release_signals() override { LeaveCriticalSection(frame_lock()); }
+
+protected:
   void end_process(int status) override { _exit(status); }
-  void abort_process() override {
+  void abort_process(bool) override {
+    // Windows' abort leaves no dump behind unless the system is set to.
     std::signal(SIGABRT, SIG_DFL);
     std::abort();
   }
@@ -142,19 +132,30 @@ public:
 
 constinit WindowsSystem windows_system;
 
+LONG WINAPI on_processor_fault(EXCEPTION_POINTERS *fault) {
+  switch (fault->ExceptionRecord->ExceptionCode) {
+  case EXCEPTION_FLT_DENORMAL_OPERAND:
+  case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+  case EXCEPTION_FLT_INEXACT_RESULT:
+  case EXCEPTION_FLT_INVALID_OPERATION:
+  case EXCEPTION_FLT_OVERFLOW:
+  case EXCEPTION_FLT_UNDERFLOW:
+  case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    // The floating-point exception handler ends the run; it never returns.
+    std::raise(SIGFPE);
+    return EXCEPTION_CONTINUE_SEARCH;
+  default:
+    return EXCEPTION_CONTINUE_SEARCH; // an access violation ends by the platform's own handling
+  }
+}
+
 } // namespace
 
 System &native_system() {
   return windows_system;
 }
 
-} // namespace cdmg
-
-namespace cdmg::platform {
-
-void reset_floating_point() {
-  std::fesetenv(FE_DFL_ENV);
-}
+namespace process {
 
 void populate_pages(void *, std::size_t) {
   // Pages come at their first use; nothing cheaper to ask for here.
@@ -166,37 +167,18 @@ void prepare_standard_streams() {
   _setmode(0, _O_BINARY);
 }
 
-// Windows has no signal masks, and a console interrupt runs its handler on a
-// thread of its own: a lock keeps that handler's closing out of the frame's
-// unfinished changes (the run's own thread may take it again, when a fault is
-// raised on it).
-namespace {
-CRITICAL_SECTION *frame_lock() {
-  static CRITICAL_SECTION lock;
-  static const bool ready = [] {
-    InitializeCriticalSection(&lock);
-    return true;
-  }();
-  static_cast<void>(ready);
-  return &lock;
-}
-} // namespace
-
-namespace {
-int hold_depth = 0; // changed only under the lock
+void install_signal_handler(int signal_number, void (*handler)(int)) {
+  std::signal(signal_number, handler);
 }
 
-SignalHold::SignalHold() : saved_{} {
-  EnterCriticalSection(frame_lock());
-  ++hold_depth;
-}
-SignalHold::~SignalHold() {
-  --hold_depth;
-  LeaveCriticalSection(frame_lock());
+bool interrupt_ignored_at_start() {
+  const auto previous = std::signal(SIGINT, SIG_IGN);
+  std::signal(SIGINT, previous);
+  return previous == SIG_IGN;
 }
 
-bool signals_held() {
-  return hold_depth > 0;
+void install_fault_handler() {
+  SetUnhandledExceptionFilter(on_processor_fault);
 }
 
 WriteSection::WriteSection() {
@@ -216,18 +198,6 @@ bool enter_handler_closing() {
   return false;
 }
 
-void install_signal_handler(int signal_number, void (*handler)(int)) {
-  std::signal(signal_number, handler);
-}
+} // namespace process
 
-bool interrupt_ignored_at_start() {
-  const auto previous = std::signal(SIGINT, SIG_IGN);
-  std::signal(SIGINT, previous);
-  return previous == SIG_IGN;
-}
-
-void install_fault_handler() {
-  SetUnhandledExceptionFilter(on_processor_fault);
-}
-
-} // namespace cdmg::platform
+} // namespace cdmg

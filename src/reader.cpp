@@ -2,7 +2,7 @@
 
 #include "fields.h"
 #include "list_line.h"
-#include "platform.h"
+#include "process.h"
 #include "text_input.h"
 
 namespace cdmg {
@@ -56,7 +56,7 @@ void populate_stretch(float *samples, std::int32_t last, std::int32_t touched) {
   const std::int32_t start = (last - 1) / kStretch * kStretch;
   if (touched > start) return;
   const std::int32_t length = kCapacity - start < kStretch ? kCapacity - start : kStretch;
-  platform::populate_pages(samples + start, sizeof(float) * static_cast<std::size_t>(length));
+  process::populate_pages(samples + start, sizeof(float) * static_cast<std::size_t>(length));
 }
 
 // Reads data records from position `first` on while they are full

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "list_line.h"
-#include "platform.h"
+#include "process.h"
 #include "reader.h"
 #include "signals.h"
 #include "writer.h"
@@ -26,11 +26,11 @@ std::string_view text_of(const char *field) {
 } // namespace
 
 void run(int argc, char **argv) {
-  install_fault_handler();
-  platform::reset_floating_point();
+  process::install_fault_handler();
+  process::reset_floating_point();
   static_cast<void>(argc); // the arguments are recorded nowhere and never used
   static_cast<void>(argv);
-  platform::prepare_standard_streams();
+  process::prepare_standard_streams();
   // Never destroyed: a handler may still run while the process exits.
   static Frame &frame = *new Frame(native_system());
   install_signal_handlers(frame);

@@ -3,7 +3,7 @@
 #include <csignal>
 
 #include "frame.h"
-#include "platform.h"
+#include "process.h"
 
 namespace cdmg {
 
@@ -39,19 +39,15 @@ void end_on_signal(Frame &frame, int signal_number) {
   frame.system().exit(1);
 }
 
-void install_fault_handler() {
-  platform::install_fault_handler();
-}
-
 void install_signal_handlers(Frame &frame) {
   handled_frame = &frame;
-  platform::install_signal_handler(SIGFPE, on_signal);
-  platform::install_signal_handler(SIGABRT, on_signal);
+  process::install_signal_handler(SIGFPE, on_signal);
+  process::install_signal_handler(SIGABRT, on_signal);
   // A run started with interrupts ignored (in the background) keeps ignoring them.
-  if (!platform::interrupt_ignored_at_start()) {
-    platform::install_signal_handler(SIGINT, on_signal);
+  if (!process::interrupt_ignored_at_start()) {
+    process::install_signal_handler(SIGINT, on_signal);
   }
-  platform::install_signal_handler(SIGTERM, on_signal);
+  process::install_signal_handler(SIGTERM, on_signal);
 }
 
 } // namespace cdmg

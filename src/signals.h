@@ -10,9 +10,6 @@ namespace cdmg {
 
 class Frame;
 
-// Processor faults of the platform's structured exceptions, where it has them.
-void install_fault_handler();
-
 // Floating-point exception, abort, interrupt (unless ignored at start) and
 // termination request, in that order; each ends the run on `frame`.
 void install_signal_handlers(Frame &frame);

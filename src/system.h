@@ -1,7 +1,8 @@
 // The one seam between the I/O frame and the operating system: every call the
-// frame makes on files, streams and the process goes through a System. The
-// native systems (POSIX, Windows) are in the platform files; tests and
-// fuzzing build their frames on an in-memory one to make any call fail.
+// frame makes on files, streams, signal holds and the process's end goes
+// through a System. The native systems (POSIX, Windows) are in the platform
+// files; tests and fuzzing build their frames on an in-memory one to make
+// any call fail.
 //
 // Calls return 0 or a system error number; none reports through errno, so a
 // later call can never replace the error that a report shows. Every call but
@@ -11,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace cdmg {
 
@@ -54,22 +56,47 @@ public:
   // The largest write that a pipe takes whole or not at all.
   virtual std::size_t atomic_write_bytes() = 0;
   // The platform's text of a system error. Not safe in a signal handler.
-  virtual const char *error_text(int error) = 0;
+  virtual const char *error_text(int error) { return std::strerror(error); }
+
+  // Holds off the handled signals (interrupt, termination, floating-point
+  // fault, abort) while the frame changes state that a handler also
+  // touches; holds nest. Never held across a call that can block.
+  virtual void hold_signals() = 0;
+  virtual void release_signals() = 0;
+
   // Ends the process at once with a status, without the exit-time work.
   [[noreturn]] void exit(int status) {
     end_process(status);
     std::_Exit(status); // end_process never returns
   }
-  // Resets the abort signal to its default action and aborts.
+  // Resets the abort signal to its default action and aborts: a crash.
   [[noreturn]] void abort() {
-    abort_process();
+    abort_process(true);
     std::_Exit(3); // abort_process never returns
+  }
+  // The same after a failure report: an input error is not a crash, and
+  // leaves no core dump behind.
+  [[noreturn]] void abort_without_core() {
+    abort_process(false);
+    std::_Exit(3);
   }
 
 protected:
   // Neither returns.
   virtual void end_process(int status) = 0;
-  virtual void abort_process() = 0;
+  virtual void abort_process(bool core_dump) = 0;
+};
+
+// A scope in which the handled signals wait.
+class SignalHold {
+public:
+  explicit SignalHold(System &system) : system_(system) { system.hold_signals(); }
+  ~SignalHold() { system_.release_signals(); }
+  SignalHold(const SignalHold &) = delete;
+  SignalHold &operator=(const SignalHold &) = delete;
+
+private:
+  System &system_;
 };
 
 // The operating system's own.

@@ -68,7 +68,7 @@ void write_table(Io &io, std::string_view name80, std::int32_t nt, float dt, con
     // One write statement per row, all alike, with nothing between them: a
     // report from any of them reads the same as from this one statement.
     Statement statement(io, kFileUnit, kRowFormat, Direction::writing);
-    io.check(frame.prepare_write(kFileUnit));
+    io.check(frame.prepare_write(kFileUnit, kRowBytes));
     for (std::int32_t i = 1; i <= rows;) {
       i = write_row_blocks(frame, i, rows, dt, x, y, z);
       if (i > rows) break;

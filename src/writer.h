@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "report.h"
+#include "statement.h"
 
 namespace cdmg {
 

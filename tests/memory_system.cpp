@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "frame.h"
-#include "platform.h"
 #include "run.h"
 #include "signals.h"
 
@@ -73,7 +72,7 @@ void MemorySystem::deliver(const Fault *fault, bool before_work) {
   // As on the platform: no signal while the frame holds them off, and none
   // while a handler runs (each handler holds off the others).
   if (fault && fault->signal != 0 && fault->before_work == before_work && handler_ &&
-      !in_handler_ && !platform::signals_held()) {
+      !in_handler_ && !signals_held()) {
     in_handler_ = true;
     handler_(fault->signal);
   }
@@ -282,16 +281,12 @@ bool MemorySystem::is_terminal(int) {
   return false;
 }
 
-const char *MemorySystem::error_text(int error) {
-  return std::strerror(error);
-}
-
 void MemorySystem::end_process(int status) {
   throw Ended{false, status};
 }
 
-void MemorySystem::abort_process() {
-  throw Ended{true, 0};
+void MemorySystem::abort_process(bool core_dump) {
+  throw Ended{true, 0, core_dump};
 }
 
 MemoryOutcome run_in_memory(MemorySystem &system) {

@@ -31,6 +31,7 @@ struct Fault {
 struct Ended {
   bool aborted = false;
   int status = 0;
+  bool core_dump = false; // after an abort
 };
 
 // Thrown by a call that would wait forever: a read of a FIFO whose only
@@ -89,11 +90,14 @@ public:
   bool can_position(int fd) override;
   bool is_terminal(int fd) override;
   std::size_t atomic_write_bytes() override { return 4096; }
-  const char *error_text(int error) override;
+  void hold_signals() override { ++holds_; }
+  void release_signals() override { --holds_; }
+  // A signal sent now would wait.
+  bool signals_held() const { return holds_ > 0; }
 
 protected:
   void end_process(int status) override;
-  void abort_process() override;
+  void abort_process(bool core_dump) override;
 
 private:
   // No typed name can hold a line feed: these never meet a file's name.
@@ -126,6 +130,7 @@ private:
   std::size_t read_chunk_ = 0;
   std::function<void(int)> handler_;
   bool in_handler_ = false;
+  int holds_ = 0;
   bool blocked_ = false;
   bool spare_error_stream_ = false;
 };

@@ -1,11 +1,11 @@
-// The run-time failure report and the abnormal end that follows it.
-#include "report.h"
+// The statement layer: the frame's operations checked, and the run-time
+// failure report with the abnormal end that follows it.
+#include "statement.h"
 
 #include <charconv>
 #include <cstring>
 
 #include "fields.h"
-#include "platform.h"
 
 namespace cdmg {
 
@@ -32,44 +32,6 @@ private:
   char text_[512] = {};
   std::size_t length_ = 0;
 };
-
-constexpr const char *kMessages[] = {
-    "error in format",                        // 100
-    "illegal unit number",                    // 101
-    "formatted io not allowed",               // 102
-    "unformatted io not allowed",             // 103
-    "direct io not allowed",                  // 104
-    "sequential io not allowed",              // 105
-    "can't backspace file",                   // 106
-    "null file name",                         // 107
-    "can't stat file",                        // 108
-    "unit not connected",                     // 109
-    "off end of record",                      // 110
-    "truncation failed in endfile",           // 111
-    "incomprehensible list input",            // 112
-    "out of free space",                      // 113
-    "unit not connected",                     // 114
-    "read unexpected character",              // 115
-    "bad logical input field",                // 116
-    "bad variable type",                      // 117
-    "bad namelist name",                      // 118
-    "variable not in namelist",               // 119
-    "no end record",                          // 120
-    "variable count incorrect",               // 121
-    "subscript for scalar variable",          // 122
-    "invalid array section",                  // 123
-    "substring out of bounds",                // 124
-    "subscript out of bounds",                // 125
-    "can't read file",                        // 126
-    "can't write file",                       // 127
-    "'new' file exists",                      // 128
-    "can't append to file",                   // 129
-    "non-positive record number",             // 130
-    "I/O started while already doing I/O",    // 131
-    "Temporary file name (TMPDIR?) too long", // 132
-};
-constexpr int kFirstMessage = 100;
-constexpr int kLastMessage = 132;
 
 } // namespace
 
@@ -105,25 +67,25 @@ void Io::read_text_record(int unit, char *text80) {
 
 void Io::report(const Failure &failure) {
   // No handler runs from here on: the report ends the run.
-  platform::SignalHold hold;
   System &sys = frame_.system();
+  SignalHold hold(sys);
   Message first;
-  first << failure.context << ": ";
-  if (failure.system) {
-    first << sys.error_text(failure.error);
-  } else if (failure.error == kEndOfFile) {
+  first << failure.context() << ": ";
+  if (failure.is_system_error()) {
+    first << sys.error_text(failure.error());
+  } else if (failure.error() == kEndOfFile) {
     first << "end of file";
-  } else if (failure.error >= kFirstMessage && failure.error <= kLastMessage) {
-    first << kMessages[failure.error - kFirstMessage];
+  } else if (const char *message = run_time_message(failure.error())) {
+    first << message;
   } else {
-    first << "illegal error number " << static_cast<long long>(failure.error);
+    first << "illegal error number " << static_cast<long long>(failure.error());
   }
   first << "\n";
   frame_.write_error(first.text().data(), first.text().size());
   if (report_begun_) {
     static constexpr char kNotice[] = "failure report already under way; aborting";
     frame_.write_error(kNotice, sizeof kNotice - 1);
-    sys.abort();
+    sys.abort_without_core();
   }
   report_begun_ = true;
   Message state;
@@ -143,7 +105,7 @@ void Io::report(const Failure &failure) {
         << " IO\n";
   frame_.write_error(state.text().data(), state.text().size());
   frame_.close_all(ClosingCause::after_failure);
-  sys.abort();
+  sys.abort_without_core();
 }
 
 } // namespace cdmg

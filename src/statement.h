@@ -27,11 +27,6 @@ inline constexpr Format kRowFormat{"(F7.3,3(\x02,\x02,F10.3))", 19, true};
 
 enum class Direction { reading, writing };
 
-// Run-time error numbers of the failure report.
-inline constexpr int kEndOfFile = -1;
-inline constexpr int kUnexpectedCharacter = 115;
-inline constexpr int kSubscriptOutOfBounds = 125;
-
 class Io {
 public:
   explicit Io(Frame &frame) : frame_(frame) {}
@@ -57,9 +52,11 @@ public:
   void read_text_record(int unit, char *text80);
 
   // Writes the report to standard error and ends the process abnormally
-  // after closing every unit. `error` is -1 or a run-time number from 100.
+  // after closing every unit.
   [[noreturn]] void report(const Failure &failure);
-  [[noreturn]] void report(int error, const char *context) { report({error, context, false}); }
+  [[noreturn]] void report(RunTimeError error, const char *context) {
+    report(Failure::run_time(error, context));
+  }
 
 private:
   friend class Statement;
