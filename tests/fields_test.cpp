@@ -78,7 +78,7 @@ TEST(RealField, Values) {
 TEST(RealField, UnexpectedCharacters) {
   for (const char *text :
        {"  1.5E    ", "1.0Q+01   ", "1.0\t", "1..5", "1.5E+2.", "1.5E+2-", "1.5E", "1.5E-", "1.5E,",
-        "1.5+,", "1.5\r2", "abc", "1.5E2E", "/&", "3.8688E-1-"}) {
+        "1.5+,", "1.5\r2", "abc", "1.5E2E", "/&", "3.8688E-1-", "1:5"}) {
     EXPECT_EQ(field(text).status, FieldStatus::bad_character) << '"' << text << '"';
   }
 }

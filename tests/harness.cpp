@@ -158,6 +158,7 @@ Outcome Folder::start(const std::string &input, bool with_error_stream) const {
   outcome.err = read_file(err);
   if (WIFEXITED(status)) outcome.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
+  outcome.core_dumped = WIFSIGNALED(status) && WCOREDUMP(status);
   outcome.aborted = outcome.signal == SIGABRT;
   return outcome;
 }

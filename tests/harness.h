@@ -18,6 +18,7 @@ struct Outcome {
   int exit_status = -1; // when it exited
   int signal = 0;       // when a signal ended it
   bool aborted = false; // the abnormal end: SIGABRT, or status 3 on Windows
+  bool core_dumped = false;
 };
 
 class Folder {
