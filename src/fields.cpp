@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cstring>
 #include <limits>
-#include <system_error>
 #include <utility>
 
+#include "decimal.h"
 #include "simd.h"
 
 namespace cdmg {
@@ -35,16 +34,8 @@ constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1
 // Past 10^400 any ten-digit mantissa gives an infinity or zero: clamping
 // keeps the text short.
 double decimal_to_double_by_library(std::uint64_t digits, std::int64_t exponent) {
-  exponent = std::clamp<std::int64_t>(exponent, -400, 400);
-  char text[48];
-  // Twenty characters take any 64-bit mantissa, the rest the exponent.
-  char *const mark = std::to_chars(text, text + 20, digits).ptr;
-  *mark = 'e';
-  double wide = 0.0;
-  const char *const end = std::to_chars(mark + 1, text + sizeof text, exponent).ptr;
-  if (std::from_chars(text, end, wide).ec == std::errc::result_out_of_range)
-    wide = exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-  return wide;
+  return decimal::library.to_double(
+      digits, static_cast<int>(std::clamp<std::int64_t>(exponent, -400, 400)));
 }
 
 bool is_digit(unsigned char c) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "decimal.h"
+
 namespace cdmg {
 
 namespace {
@@ -17,22 +19,20 @@ std::string real_item_text(float value) {
   text += wide < 0 ? '-' : ' ';
   const double magnitude = std::fabs(wide);
   if (magnitude == 0.0) return text + "0.";
-  char buf[64];
-  if (!std::isfinite(magnitude)) {
-    const auto r = std::to_chars(buf, buf + sizeof buf, magnitude);
-    return text.append(buf, r.ptr);
-  }
+  if (!std::isfinite(magnitude)) return text + (std::isnan(magnitude) ? "nan" : "inf");
   // The exponent of the value rounded to nine digits decides the notation.
-  auto r = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 8);
+  char buf[decimal::kFormatRoom];
+  const auto &library = decimal::library;
+  const char *end = library.format(buf, magnitude, decimal::Notation::scientific, 8);
   const char *e =
-      static_cast<const char *>(std::memchr(buf, 'e', static_cast<std::size_t>(r.ptr - buf)));
+      static_cast<const char *>(std::memchr(buf, 'e', static_cast<std::size_t>(end - buf)));
   int exponent = 0;
-  std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, exponent);
+  std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
   const bool fixed = exponent >= -4 && exponent < 9;
   std::string digits;
   if (fixed) {
-    r = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed, 8 - exponent);
-    digits.assign(buf, r.ptr);
+    end = library.format(buf, magnitude, decimal::Notation::fixed, 8 - exponent);
+    digits.assign(buf, static_cast<std::size_t>(end - buf));
   } else {
     digits.assign(buf, static_cast<std::size_t>(e - buf));
   }
