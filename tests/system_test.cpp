@@ -24,8 +24,6 @@ namespace fs = std::filesystem;
 using cdmg::FileKind;
 using cdmg::OpenMode;
 
-constexpr std::size_t kChunk = 97 * 42; // the frame's writes to a pipe
-
 // The folder holds "file.txt" ("0123456789"), "folder", "read-only.txt"
 // (checked where this user may not write it), a device and, with `fifo`, a
 // FIFO that nobody reads.
@@ -85,6 +83,47 @@ void check_seam(cdmg::System &sys, bool read_only_refused, bool fifo, const char
   EXPECT_EQ(sys.close(fd), 0);
 }
 
+// Names as Linux takes them in a folder, which the in-memory folder (the
+// browser page's) must take alike: "." and empty parts skipped, a part
+// before '/' a folder, a name ending in '/' a folder (and none made so).
+void check_names(cdmg::System &sys) {
+  struct Case {
+    const char *name;
+    int examine, read_write, read_only, create;
+  };
+  const Case cases[] = {
+      {"./made.txt", ENOENT, ENOENT, ENOENT, 0},
+      {"made.txt/", ENOTDIR, ENOTDIR, ENOTDIR, EISDIR},
+      {"made.txt/.", ENOTDIR, ENOTDIR, ENOTDIR, ENOTDIR},
+      {"made.txt/../made.txt", ENOTDIR, ENOTDIR, ENOTDIR, ENOTDIR},
+      {"new/", ENOENT, ENOENT, ENOENT, EISDIR},
+      {"new/.", ENOENT, ENOENT, ENOENT, ENOENT},
+      {"a//b", ENOENT, ENOENT, ENOENT, ENOENT},
+      {"", ENOENT, ENOENT, ENOENT, ENOENT},
+      {".", 0, EISDIR, EISDIR, EISDIR},
+      {"./", 0, EISDIR, EISDIR, EISDIR},
+      {"..", 0, EISDIR, EISDIR, EISDIR},
+      {"folder/..", 0, EISDIR, EISDIR, EISDIR},
+      {".//./made.txt", 0, 0, 0, 0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string("\"") + c.name + "\"");
+    FileKind kind = FileKind::missing;
+    int fd = -1;
+    EXPECT_EQ(sys.examine(c.name, kind), c.examine);
+    const int expected[] = {c.read_write, c.read_only, c.create};
+    int k = 0;
+    for (const OpenMode mode :
+         {OpenMode::read_write, OpenMode::read_only, OpenMode::create_write_only}) {
+      const int error = sys.open(c.name, mode, fd);
+      EXPECT_EQ(error, expected[k++]);
+      if (error == 0) {
+        EXPECT_EQ(sys.close(fd), 0);
+      }
+    }
+  }
+}
+
 TEST(Seam, InMemory) {
   cdmg::testing::MemorySystem memory;
   memory.add_file("file.txt", "0123456789");
@@ -93,9 +132,13 @@ TEST(Seam, InMemory) {
   memory.add_fifo("fifo", "", 65536);
   memory.add_device("null");
   check_seam(memory, true, true, "null");
+  check_names(memory);
 }
 
 TEST(Seam, Native) {
+#ifdef __EMSCRIPTEN__
+  GTEST_SKIP() << "the page has no native system: it runs on the in-memory folder";
+#endif
   const harness::Folder folder;
   const auto was = fs::current_path();
   fs::current_path(folder.path());
@@ -110,6 +153,7 @@ TEST(Seam, Native) {
 #else
   ASSERT_EQ(mkfifo("fifo", 0644), 0);
   check_seam(cdmg::native_system(), read_only_refused, true, "/dev/null");
+  check_names(cdmg::native_system());
 #endif
   fs::current_path(was);
   if (!read_only_refused)
