@@ -1,0 +1,18 @@
+// The console as a terminal shows it: standard output, the typed name
+// echoed after the prompt, and a failure report's lines.
+
+const PROMPT = ' Enter Output Acceleration File Name (CSV format)\n';
+// Header records may hold any byte: each byte is shown as one character.
+const decoder = new TextDecoder('latin1');
+
+export function decodeForDisplay(bytes) {
+  return decoder.decode(bytes);
+}
+
+// The transcript's parts: the console text (with the typed line where the
+// run asked for it) and the error text.
+export function transcript(stdout, stderr, typedLine) {
+  let console = decodeForDisplay(stdout);
+  if (console.endsWith(PROMPT)) console += `${typedLine}\n`;
+  return { console, errors: decodeForDisplay(stderr) };
+}
