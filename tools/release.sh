@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds every release artefact of this commit and their checksum list: the
-# Linux .tar.gz (static) and .deb, and the Windows .zip and installer for 64
-# and 32 bits, in OUT (by default release/), with SHA256SUMS beside them.
-# Needs the packages that .ci/run installs (mingw-w64, nsis). The time stamps
+# Linux .tar.gz (static) and .deb, the Windows .zip and installer for 64
+# and 32 bits, and the browser page, in OUT (by default release/), with
+# SHA256SUMS beside them. Needs the packages that .ci/run installs
+# (mingw-w64, nsis, emscripten, npm's registry). The time stamps
 # come from SOURCE_DATE_EPOCH, by default the commit's date: two runs of one
 # commit, in any folders, give the same bytes.
 # Usage: tools/release.sh [OUT]
@@ -22,6 +23,11 @@ for target in linux windows-x86_64 windows-i686; do
   cpack --config "$folder/CPackConfig.cmake" -B "$folder/packages" >/dev/null
   find "$folder/packages" -maxdepth 1 -type f -name 'cdmg2csv*' -exec cp {} "$out/" \;
 done
+# The page: one HTML file, named with the version.
+emcmake cmake -S . -B build-release-web -DCMAKE_BUILD_TYPE=Release -DCDMG_BUILD_TESTS=OFF >/dev/null
+cmake --build build-release-web -j2 >/dev/null
+version=$(awk '$1 == "project(cdmg2csv" && $2 == "VERSION" {print $3}' CMakeLists.txt)
+cp build-release-web/cdmg2csv.html "$out/cdmg2csv-$version.html"
 cd "$out"
 sha256sum cdmg2csv* >SHA256SUMS
 cat SHA256SUMS
