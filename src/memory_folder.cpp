@@ -57,7 +57,7 @@ void MemoryFolder::set_input(const std::string &bytes) {
 
 int MemoryFolder::open_descriptors() const {
   int count = 0;
-  for (std::size_t fd = 3; fd < descriptors_.size(); ++fd) count += descriptors_[fd].in_use;
+  for (std::size_t fd = 3; fd < descriptors_.size(); ++fd) count += descriptors_[fd].in_use ? 1 : 0;
   return count;
 }
 
@@ -79,7 +79,9 @@ int MemoryFolder::resolve(const std::string &name, bool creating, std::string &k
       at = at.empty() || at[0] == '/' ? kOutside : parent_of(at);
       continue;
     }
-    const std::string next = at.empty() ? part : at + "/" + part;
+    std::string next = at;
+    if (!next.empty()) next += '/';
+    next += part;
     const auto found = nodes_.find(next);
     if (k + 1 == parts.size()) {
       // A name that ends in '/' names a folder; one made so is refused.
@@ -133,7 +135,7 @@ int MemoryFolder::open(const char *name, OpenMode mode, int &fd) {
     if (!creating) return ENOENT;
     const auto parent = nodes_.find(parent_of(key));
     if (parent == nodes_.end() || !parent->second.writable || key[0] == '/') return EACCES;
-    found = nodes_.emplace(key, Node{}).first;
+    nodes_.emplace(key, Node{});
   } else {
     Node &node = found->second;
     if (node.kind == FileKind::folder) return EISDIR;
@@ -148,23 +150,23 @@ int MemoryFolder::open(const char *name, OpenMode mode, int &fd) {
 
 int MemoryFolder::read(int fd, char *data, std::size_t size, std::size_t &done) {
   done = 0;
-  Open *open = descriptor(fd);
-  if (!open || !open->reads) return EBADF;
-  const Node &node = node_of(*open);
+  Open *entry = descriptor(fd);
+  if (!entry || !entry->reads) return EBADF;
+  const Node &node = node_of(*entry);
   if (node.kind != FileKind::regular) return 0;
-  const auto at = static_cast<std::size_t>(open->offset);
+  const auto at = static_cast<std::size_t>(entry->offset);
   const std::size_t left = at < node.bytes.size() ? node.bytes.size() - at : 0;
   done = size < left ? size : left;
   std::memcpy(data, node.bytes.data() + at, done);
-  open->offset += static_cast<std::int64_t>(done);
+  entry->offset += static_cast<std::int64_t>(done);
   return 0;
 }
 
 int MemoryFolder::write(int fd, const char *data, std::size_t size, std::size_t &done) {
-  Open *open = descriptor(fd);
-  if (!open) return EBADF;
-  const int error = write_at(fd, data, size, open->offset, done);
-  open->offset += static_cast<std::int64_t>(done);
+  Open *entry = descriptor(fd);
+  if (!entry) return EBADF;
+  const int error = write_at(fd, data, size, entry->offset, done);
+  entry->offset += static_cast<std::int64_t>(done);
   return error;
 }
 
@@ -175,58 +177,58 @@ int MemoryFolder::write_now(int fd, const char *data, std::size_t size, std::siz
 int MemoryFolder::write_at(int fd, const char *data, std::size_t size, std::int64_t offset,
                            std::size_t &done) {
   done = 0;
-  Open *open = descriptor(fd);
-  if (!open || !open->writes) return EBADF;
-  std::string &bytes = node_of(*open).bytes;
+  Open *entry = descriptor(fd);
+  if (!entry || !entry->writes) return EBADF;
+  std::string &text = node_of(*entry).bytes;
   const auto at = static_cast<std::size_t>(offset);
-  if (bytes.size() < at + size) bytes.resize(at + size, '\0');
-  bytes.replace(at, size, data, size);
+  if (text.size() < at + size) text.resize(at + size, '\0');
+  text.replace(at, size, data, size);
   done = size;
   return 0;
 }
 
 int MemoryFolder::position(int fd, std::int64_t &offset) {
   offset = -1;
-  const Open *open = descriptor(fd);
-  if (!open) return EBADF;
-  offset = open->offset;
+  const Open *entry = descriptor(fd);
+  if (!entry) return EBADF;
+  offset = entry->offset;
   return 0;
 }
 
 int MemoryFolder::seek(int fd, std::int64_t offset) {
-  Open *open = descriptor(fd);
-  if (!open) return EBADF;
+  Open *entry = descriptor(fd);
+  if (!entry) return EBADF;
   if (offset < 0) return EINVAL;
-  open->offset = offset;
+  entry->offset = offset;
   return 0;
 }
 
 int MemoryFolder::size(int fd, std::int64_t &bytes) {
   bytes = -1;
-  Open *open = descriptor(fd);
-  if (!open) return EBADF;
-  const Node &node = node_of(*open);
+  Open *entry = descriptor(fd);
+  if (!entry) return EBADF;
+  const Node &node = node_of(*entry);
   bytes = node.kind == FileKind::regular ? static_cast<std::int64_t>(node.bytes.size()) : 0;
   return 0;
 }
 
 int MemoryFolder::cut_back(int fd, std::int64_t length) {
-  Open *open = descriptor(fd);
-  if (!open || !open->writes) return EINVAL;
-  node_of(*open).bytes.resize(static_cast<std::size_t>(length));
+  Open *entry = descriptor(fd);
+  if (!entry || !entry->writes) return EINVAL;
+  node_of(*entry).bytes.resize(static_cast<std::size_t>(length));
   return 0;
 }
 
 int MemoryFolder::close(int fd) {
-  Open *open = descriptor(fd);
-  if (!open) return EBADF;
-  open->in_use = false;
+  Open *entry = descriptor(fd);
+  if (!entry) return EBADF;
+  entry->in_use = false;
   return 0;
 }
 
 bool MemoryFolder::can_position(int fd) {
-  Open *open = descriptor(fd);
-  return open && node_of(*open).kind == FileKind::regular;
+  Open *entry = descriptor(fd);
+  return entry != nullptr && node_of(*entry).kind == FileKind::regular;
 }
 
 void MemoryFolder::end_process(int status) {
