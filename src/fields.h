@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "kernels.h"
 #include "shared_types.h"
 
 namespace cdmg {
@@ -33,17 +34,36 @@ RealField read_real_field(const RecordView &record, std::size_t &pos);
 // The eight fields of a data record of exactly 80 columns, when each reads
 // as a value that takes its ten columns whole: true, and the values in
 // `values`. False (`values` partly written) sends the record to
-// read_real_field, field by field.
-bool read_full_record_fields(const char *record80, float *values);
-
-// read_full_record_fields with the plain and with the SSE2 kernels, each
-// usable on x86, so that one test program compares them.
+// read_real_field, field by field. Every kernel gives what the rule gives.
+using RecordReader = bool (*)(const char *record80, float *values);
+// Such records one after another from `text` (`size` bytes), at most
+// `most`, while each lies whole in the bytes and is read so: how many, and
+// in `used` the bytes they took.
+using RecordRunReader = std::size_t (*)(const char *text, std::size_t size, float *values,
+                                        std::size_t most, std::size_t &used);
+struct RecordKernel {
+  RecordReader record;
+  RecordRunReader run;
+};
 namespace scalar {
 bool read_full_record_fields(const char *record80, float *values);
-}
+std::size_t read_records(const char *text, std::size_t size, float *values, std::size_t most,
+                         std::size_t &used);
+} // namespace scalar
 namespace sse2 {
 bool read_full_record_fields(const char *record80, float *values);
-}
+std::size_t read_records(const char *text, std::size_t size, float *values, std::size_t most,
+                         std::size_t &used);
+} // namespace sse2
+namespace avx2 {
+bool read_full_record_fields(const char *record80, float *values);
+std::size_t read_records(const char *text, std::size_t size, float *values, std::size_t most,
+                         std::size_t &used);
+} // namespace avx2
+// The kernel of an instruction set (null where this build or processor has
+// none), and of the chosen one.
+RecordKernel record_kernel(InstructionSet set);
+const RecordKernel &chosen_record_kernel();
 
 // The decimal value digits x 10^exponent, converted to the nearest double and
 // that rounded to single precision.

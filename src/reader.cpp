@@ -1,5 +1,7 @@
 #include "reader.h"
 
+#include <algorithm>
+
 #include "fields.h"
 #include "list_line.h"
 #include "process.h"
@@ -49,43 +51,41 @@ bool read_data_record(Io &io, float *samples, std::int32_t first) {
 }
 
 // A long record fills the array stretch by stretch: the pages of each
-// stretch are asked for in one call when its first sample comes, rather
+// stretch are asked for in one call before its first sample comes, rather
 // than one page fault each. `touched`: the last position stored so far.
 constexpr std::int32_t kStretch = 16384;
-void populate_stretch(float *samples, std::int32_t last, std::int32_t touched) {
-  const std::int32_t start = (last - 1) / kStretch * kStretch;
-  if (touched > start) return;
-  const std::int32_t length = kCapacity - start < kStretch ? kCapacity - start : kStretch;
-  process::populate_pages(samples + start, sizeof(float) * static_cast<std::size_t>(length));
+void populate_stretches(float *samples, std::int32_t touched, std::int32_t last) {
+  for (std::int32_t start = (last - 1) / kStretch * kStretch; start >= touched; start -= kStretch) {
+    const std::int32_t length = kCapacity - start < kStretch ? kCapacity - start : kStretch;
+    process::populate_pages(samples + start, sizeof(float) * static_cast<std::size_t>(length));
+  }
 }
 
 // Reads data records from position `first` on while they are full
 // 80-column records of common field shapes lying whole in the buffer, each
-// in one pass; returns how many. Nothing observable happens between these
-// read statements (no file call, no failure), so one statement stands for
-// them all.
+// in one pass by the chosen kernel; returns how many. Nothing observable
+// happens between these read statements (no file call, no failure), so one
+// statement stands for them all.
 std::int32_t read_full_records(Io &io, float *samples, std::int32_t first, std::int32_t &touched) {
   Statement statement(io, kFileUnit, kDataFormat, Direction::reading);
-  std::int32_t count = 0;
   Frame &frame = io.frame();
-  if (frame.end_of_file(kFileUnit)) return count;
+  if (frame.end_of_file(kFileUnit)) return 0;
   std::size_t size = 0;
   const char *text = frame.buffered_input(kFileUnit, size);
-  std::size_t used = 0;
-  for (;; first += kFieldsPerRecord, ++count) {
-    const std::int32_t last = first + kFieldsPerRecord - 1;
-    if (last > kCapacity) break;
-    const std::size_t bytes = full_width_record_bytes(text + used, size - used);
-    if (bytes == 0) break;
-    if (last > touched) {
-      populate_stretch(samples, last, touched);
-      touched = last;
-    }
-    if (!read_full_record_fields(text + used, samples + (first - 1))) break;
-    used += bytes;
+  // Records that fit the array whole, and no more than the bytes could hold.
+  const std::size_t most = std::min(
+      static_cast<std::size_t>(kCapacity - first + 1) / kFieldsPerRecord, size / (kTextWidth + 1));
+  if (most == 0) return 0;
+  const auto last = static_cast<std::int32_t>(first - 1 + kFieldsPerRecord * most);
+  if (last > touched) {
+    populate_stretches(samples, touched, last);
+    touched = last;
   }
+  std::size_t used = 0;
+  const std::size_t count =
+      chosen_record_kernel().run(text, size, samples + (first - 1), most, used);
   frame.take_input(kFileUnit, used);
-  return count;
+  return static_cast<std::int32_t>(count);
 }
 
 } // namespace

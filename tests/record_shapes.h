@@ -9,7 +9,6 @@
 #include <string>
 
 #include "fields.h"
-#include "simd.h"
 
 namespace shapes {
 
@@ -95,20 +94,21 @@ inline std::uint32_t bits_of(float value) {
   return bits;
 }
 
-// Reads the 80 columns with the SSE2 kernel and with the plain one, which is
-// the full rule field after field: empty when they take the same records
-// with the same bits.
+// Reads the 80 columns with every kernel this processor runs and with the
+// plain one, which is the full rule field after field: empty when they take
+// the same records with the same bits.
 inline std::string disagreement(const std::string &record80) {
   // Exactly 80 bytes of their own, so that a read past them is caught.
   const std::string own(record80);
   float rule[8];
   const bool taken = cdmg::scalar::read_full_record_fields(own.data(), rule);
-#if CDMG_HAVE_SSE2
-  float sse2[8];
-  if (cdmg::sse2::read_full_record_fields(own.data(), sse2) != taken ||
-      (taken && std::memcmp(sse2, rule, sizeof rule) != 0)) // the same bits
-    return "kernels differ at \"" + record80 + "\"";
-#endif
+  for (const cdmg::InstructionSet set : cdmg::kInstructionSets) {
+    const cdmg::RecordReader read = cdmg::record_kernel(set).record;
+    float values[8];
+    if (read && (read(own.data(), values) != taken ||
+                 (taken && std::memcmp(values, rule, sizeof rule) != 0))) // the same bits
+      return std::string(cdmg::name_of(set)) + " kernel differs at \"" + record80 + "\"";
+  }
   return {};
 }
 
