@@ -2,6 +2,10 @@
 // at a time.
 #pragma once
 
+#include <cstdint>
+
+#include "kernels.h"
+
 namespace cdmg {
 
 // Writes exactly `width` (7 or 10) characters: the value in Fw.3 form,
@@ -14,17 +18,39 @@ void edit_f3(char *out, int width, float value);
 void edit_row(char *row, float t, float x, float y, float z);
 
 // Four rows from four values of each column. False, with `rows` partly
-// written, when the SSE2 kernel leaves a value to the general editing
-// (asterisks, an infinity) and the rows to edit_row.
-bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
-
-// The plain kernel (edit_row four times) and the SSE2 kernel of
-// edit_four_rows, each usable on x86, so that one test program compares them.
+// written, when a kernel leaves a value to the general editing (asterisks,
+// an infinity) and the rows to edit_row. Every kernel gives what edit_row
+// gives.
+using FourRowEditor = bool (*)(char *rows, const float *t, const float *x, const float *y,
+                               const float *z);
+// Blocks of four rows from row `first` (from 1) into `out`, the times
+// `dt` apart, at most `blocks` of them while each is edited whole: how many.
+using BlockRunEditor = std::int32_t (*)(char *out, std::int32_t first, std::int32_t blocks,
+                                        float dt, const float *x, const float *y, const float *z);
+struct RowKernel {
+  FourRowEditor four_rows;
+  BlockRunEditor blocks;
+};
 namespace scalar {
 bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
-}
+std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
+                         const float *x, const float *y, const float *z);
+} // namespace scalar
 namespace sse2 {
 bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
-}
+// The times of four rows, as block_run.h's row_times gives them.
+void row_times(float *t, std::int32_t first, float dt);
+std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
+                         const float *x, const float *y, const float *z);
+} // namespace sse2
+namespace avx2 {
+bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
+std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
+                         const float *x, const float *y, const float *z);
+} // namespace avx2
+// The kernel of an instruction set (null where this build or processor
+// has none), and of the chosen one.
+RowKernel row_kernel(InstructionSet set);
+const RowKernel &chosen_row_kernel();
 
 } // namespace cdmg

@@ -12,12 +12,6 @@ namespace cdmg {
 // ended by CR LF.
 void format_row(char *row, std::int32_t i, float dt, float x, float y, float z);
 
-// Builds rows first to first+3 in `rows` (4 x 42 bytes) from four values of
-// each array; false, with `rows` partly written, when a value needs the
-// general editing.
-bool format_four_rows(char *rows, std::int32_t first, float dt, const float *x, const float *y,
-                      const float *z);
-
 // Opens (or creates) the named file on unit 11, writes `nt` rows from
 // position 1 of each array, and closes it, cutting an older longer file back.
 void write_table(Io &io, std::string_view name80, std::int32_t nt, float dt, const float *x,

@@ -13,7 +13,6 @@
 #include "edit.h"
 #include "list_line.h"
 #include "reference_edit.h"
-#include "simd.h"
 #include "writer.h"
 
 namespace {
@@ -71,15 +70,15 @@ TEST(EditF, RowsAndTheirTimeColumn) {
   }
 }
 
-// Four rows at once, plain and SSE2, where they are taken, are the four
-// rows one by one; the SSE2 kernel declines a block with a value that needs
-// the general editing.
+// Four rows at once, by every kernel this processor runs, where they are
+// taken, are the four rows one by one; a kernel declines a block with a
+// value that needs the general editing.
 TEST(EditF, FourRowsAreFourSingleRows) {
-  std::vector<bool (*)(char *, const float *, const float *, const float *, const float *)>
-      kernels = {cdmg::scalar::edit_four_rows};
-#if CDMG_HAVE_SSE2
-  kernels.push_back(cdmg::sse2::edit_four_rows);
-#endif
+  std::vector<cdmg::FourRowEditor> kernels;
+  for (const cdmg::InstructionSet set : cdmg::kInstructionSets) {
+    if (const cdmg::FourRowEditor kernel = cdmg::row_kernel(set).four_rows)
+      kernels.push_back(kernel);
+  }
   std::mt19937 random(2024);
   const float specials[] = {
       0.0f,      -0.0f,      -0.0004f, 0.0005f,   -0.0005f,

@@ -16,7 +16,6 @@
 #include "edit.h"
 #include "reference_edit.h"
 #include "shared_types.h"
-#include "simd.h"
 
 namespace {
 
@@ -31,16 +30,20 @@ void report(std::uint32_t bits, int width, const char *how, const std::string &e
   }
 }
 
-// The four-at-once editing, plain and SSE2, of four patterns: as times
-// beside zero values, and as values beside zero times. Where a kernel
+// The four-at-once editing of four patterns, by every SIMD kernel this
+// processor runs (the plain one is edit_row four times, checked alone): as
+// times beside zero values, and as values beside zero times. Where a kernel
 // declines, some pattern must need the general editing in that field.
 void check_four(const std::uint32_t *bits, const float *values, const std::string *expected7,
                 const std::string *expected10) {
-  std::vector<bool (*)(char *, const float *, const float *, const float *, const float *)>
-      kernels = {cdmg::scalar::edit_four_rows};
-#if CDMG_HAVE_SSE2
-  kernels.push_back(cdmg::sse2::edit_four_rows);
-#endif
+  static const std::vector<cdmg::FourRowEditor> kernels = [] {
+    std::vector<cdmg::FourRowEditor> available;
+    for (const cdmg::InstructionSet set : cdmg::kInstructionSets) {
+      const cdmg::FourRowEditor kernel = cdmg::row_kernel(set).four_rows;
+      if (kernel && set != cdmg::InstructionSet::plain) available.push_back(kernel);
+    }
+    return available;
+  }();
   const float zeros[4] = {};
   const auto general = [](const std::string *expected) {
     for (int k = 0; k < 4; ++k) {

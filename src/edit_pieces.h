@@ -1,0 +1,101 @@
+// The pieces the table's F fields are put together from, and the putting
+// together: shared by the general editing and the four-row kernels.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "simd.h"
+
+namespace cdmg::pieces {
+
+// The pieces fields are put together from, in one block so that a piece is
+// also a byte offset from its start.
+struct FieldTexts {
+  // ".ddd," for each three-decimal fraction, padded to eight bytes: the
+  // comma follows every field but a row's last. Bytes 1 to 3 are the three
+  // digits with their zeros: the low part of a large whole part.
+  char decimals[1000][8];
+  // Whole parts below 1000 in six right-aligned columns, without the minus
+  // (entry w) and with it (1000 + w), padded with blanks to eight bytes.
+  char whole[2000][8];
+};
+constexpr FieldTexts make_field_texts() {
+  FieldTexts t{};
+  for (int k = 0; k < 1000; ++k) {
+    char *decimals = t.decimals[k];
+    decimals[0] = '.';
+    decimals[1] = static_cast<char>('0' + k / 100);
+    decimals[2] = static_cast<char>('0' + k / 10 % 10);
+    decimals[3] = static_cast<char>('0' + k % 10);
+    decimals[4] = ',';
+    const int first = k >= 100 ? 1 : k >= 10 ? 2 : 3; // the first digit's place
+    for (int negative = 0; negative < 2; ++negative) {
+      char *columns = t.whole[negative * 1000 + k];
+      for (int c = 0; c < 8; ++c) columns[c] = c >= first + 2 && c < 6 ? decimals[c - 2] : ' ';
+      if (negative != 0) columns[first + 1] = '-';
+    }
+  }
+  return t;
+}
+inline constexpr FieldTexts kTexts = make_field_texts();
+inline constexpr std::uint32_t kWholeOffset = offsetof(FieldTexts, whole);
+
+inline const char *text_at(std::uint32_t offset) {
+  return reinterpret_cast<const char *>(&kTexts) + offset;
+}
+
+// Below these many thousandths a field takes its whole part from one piece
+// (below 1000), or from two (below 10^6, ten columns only).
+inline constexpr double kOnePiece = 999999.5;
+inline constexpr double kTwoPieces = 999999999.5;
+
+// The magnitude in thousandths, rounded to the nearest integer, ties to even,
+// when below `limit` (false for larger values and infinities). The float's
+// 24 significant bits times 1000's 7 (125 x 8) are exact in a double, so
+// that one rounding is the correctly rounded result. Trick, "2^52
+// rounding": below 2^52, adding and taking away 2^52 rounds to an integer.
+inline constexpr double kTwo52 = 4503599627370496.0;
+inline bool thousandths(float value, double limit, std::uint32_t &n) {
+  const double scaled = std::fabs(static_cast<double>(value)) * 1000.0;
+  if (!(scaled < limit)) return false;
+  n = static_cast<std::uint32_t>((scaled + kTwo52) - kTwo52);
+  return true;
+}
+
+// The byte offsets, in kTexts, of a field's pieces: a whole entry (from 0
+// to 999, or 1000 and up with the minus), its last four columns for F7.3,
+// and the three decimals.
+constexpr std::uint32_t whole_piece(std::uint32_t entry) {
+  return kWholeOffset + 8 * entry;
+}
+constexpr std::uint32_t last_four_columns(std::uint32_t entry) {
+  return whole_piece(entry) + 3;
+}
+constexpr std::uint32_t decimals_piece(std::uint32_t decimals) {
+  return 8 * decimals;
+}
+
+// A field from its pieces, each a byte offset in kTexts. One piece: eight
+// bytes of `head` (F10.3), or four (F7.3). Two pieces (F10.3, whole parts
+// from 1000): four bytes of `head` for columns 0 to 3 and four of `middle`
+// for 3 to 6. Then the decimals. Each copy's last bytes are overwritten by
+// the next.
+template <int width>
+CDMG_ALWAYS_INLINE void place_field(char *out, std::uint32_t head, std::uint32_t middle,
+                                    std::uint32_t decimals, bool two_pieces,
+                                    std::size_t decimal_bytes) {
+  if (width == 7) {
+    std::memcpy(out, text_at(head), 4);
+  } else if (two_pieces) {
+    std::memcpy(out, text_at(head), 4);
+    std::memcpy(out + 3, text_at(middle), 4);
+  } else {
+    std::memcpy(out, text_at(head), 8);
+  }
+  std::memcpy(out + width - 4, text_at(decimals), decimal_bytes);
+}
+
+} // namespace cdmg::pieces
