@@ -1,7 +1,9 @@
 #include "frame.h"
 
+#include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -13,17 +15,16 @@ namespace cdmg {
 
 namespace {
 
-constexpr int kUnitCount = 100;
-
 struct Unit {
   TextInput *input = nullptr;
   OutputBuffer *output = nullptr;
   std::size_t name_length = 0;
+  std::int64_t size_at_opening = 0;
   int fd = -1;
   char name[kTextWidth + 1] = {};
   bool connected = false;
   bool named = false;
-  bool positionable = false; // asked of the system at the opening
+  bool positionable = false; // told by the opening
   bool may_write = false;
   bool end_of_file = false;
   bool last_write = false;
@@ -31,10 +32,23 @@ struct Unit {
   std::size_t stream_chunk = 0; // the most one write takes where it cannot be positioned
 };
 
+// The units a run uses, each a slot of its own; -1 for any other number.
+constexpr int kSlots = 4;
+constexpr std::array<std::int8_t, 100> make_slots() {
+  std::array<std::int8_t, 100> slots{};
+  slots.fill(-1);
+  slots[kErrorUnit] = 0;
+  slots[kInputUnit] = 1;
+  slots[kOutputUnit] = 2;
+  slots[kFileUnit] = 3;
+  return slots;
+}
+constexpr std::array<std::int8_t, 100> kSlotOf = make_slots();
+
 // The opening attempts of a name in turn: the mode of the first that
 // succeeds, or the error of the last. A FIFO that is only read is opened for
 // reading only: a reader that also writes would never see the end of its data.
-int open_attempts(System &sys, const char *name, OpenStatus status, FileKind kind, int &fd,
+int open_attempts(System &sys, const char *name, OpenStatus status, FileKind kind, OpenedFile &file,
                   OpenMode &mode) {
   const bool only_read = status == OpenStatus::old_file && kind == FileKind::fifo;
   int error = 0;
@@ -45,7 +59,7 @@ int open_attempts(System &sys, const char *name, OpenStatus status, FileKind kin
       continue;
     }
     mode = attempt;
-    error = sys.open(name, attempt, fd);
+    error = sys.open(name, attempt, file);
     if (error == 0) break;
   }
   return error;
@@ -54,7 +68,8 @@ int open_attempts(System &sys, const char *name, OpenStatus status, FileKind kin
 } // namespace
 
 struct Frame::Units {
-  Unit unit[kUnitCount];
+  Unit slot[kSlots];
+  Unit &unit(int number) { return slot[kSlotOf[static_cast<std::size_t>(number)]]; }
   // Unit 11 reads a component file or writes the table, never both at
   // once, so its reading and writing share one buffer.
   char file_storage[1 << 16];
@@ -74,12 +89,13 @@ Frame::Frame(System &system, int error_fd, int input_fd, int output_fd)
   Units &s = *units_;
   s.error_fd = error_fd;
 
+  // A standard stream is never repositioned: the console is written as a
+  // stream is, and standard error goes out a line at a time.
   const auto connect = [&](int unit, int fd, bool writes) -> Unit & {
-    Unit &u = s.unit[unit];
+    Unit &u = s.unit(unit);
     u.connected = true;
     u.fd = fd;
     u.may_write = u.last_write = writes;
-    u.positionable = system.can_position(fd);
     u.stream_chunk = system.atomic_write_bytes();
     return u;
   };
@@ -155,7 +171,10 @@ Failure close_unit(System &sys, Unit &u, bool examined, bool from_handler) {
 
 Failure Frame::open(int unit, const char *name, std::size_t length, OpenStatus status) {
   Units &s = *units_;
-  Unit &u = s.unit[unit];
+  if (unit < 0 || unit >= 100 || kSlotOf[static_cast<std::size_t>(unit)] < 0) {
+    return Failure::run_time(kIllegalUnitNumber, "open");
+  }
+  Unit &u = s.unit(unit);
   if (u.connected) {
     if (const Failure failure = close(unit)) return failure;
   }
@@ -177,20 +196,21 @@ Failure Frame::open(int unit, const char *name, std::size_t length, OpenStatus s
   }
   // No hold here: opening a FIFO waits for its writer, and an interrupt
   // must still end the run meanwhile.
-  int fd = -1;
+  OpenedFile file;
   OpenMode mode = OpenMode::read_write;
-  if (const int error = open_attempts(system_, u.name, status, kind, fd, mode)) {
+  if (const int error = open_attempts(system_, u.name, status, kind, file, mode)) {
     return Failure::system(error, "open");
   }
-  const bool positionable = system_.can_position(fd);
+  const int fd = file.fd;
   SignalHold hold(system_);
   u.connected = true;
   u.fd = fd;
+  u.size_at_opening = file.size;
   u.may_write = mode != OpenMode::read_only;
   u.last_write = mode == OpenMode::create_write_only; // a created file starts out written
   u.end_of_file = false;
   u.flush_each_line = false;
-  u.positionable = positionable;
+  u.positionable = file.positionable;
   u.stream_chunk = system_.atomic_write_bytes();
   s.file_input.attach(system_, fd, s.file_storage, sizeof s.file_storage);
   u.input = &s.file_input;
@@ -200,53 +220,57 @@ Failure Frame::open(int unit, const char *name, std::size_t length, OpenStatus s
 }
 
 Failure Frame::close(int unit) {
-  return close_unit(system_, units_->unit[unit], true, false);
+  return close_unit(system_, units_->unit(unit), true, false);
 }
 
 const char *Frame::file_name(int unit) const {
-  const Unit &u = units_->unit[unit];
+  const Unit &u = units_->unit(unit);
   return u.named ? u.name : nullptr;
 }
 
+std::int64_t Frame::size_at_opening(int unit) const {
+  return units_->unit(unit).size_at_opening;
+}
+
 Failure Frame::read_record(int unit, RecordView &record) {
-  Unit &u = units_->unit[unit];
+  Unit &u = units_->unit(unit);
   if (const int error = u.input->next_record(record)) return Failure::system(error, "read");
   if (!record.line_feed) u.end_of_file = true;
   return {};
 }
 
 bool Frame::end_of_file(int unit) const {
-  return units_->unit[unit].end_of_file;
+  return units_->unit(unit).end_of_file;
 }
 
 const char *Frame::buffered_input(int unit, std::size_t &size) const {
-  return units_->unit[unit].input->buffered(size);
+  return units_->unit(unit).input->buffered(size);
 }
 
 void Frame::take_input(int unit, std::size_t bytes) {
-  units_->unit[unit].input->take(bytes);
+  units_->unit(unit).input->take(bytes);
 }
 
 Failure Frame::prepare_write(int unit, std::size_t record_bytes) {
-  Unit &u = units_->unit[unit];
+  Unit &u = units_->unit(unit);
   const std::size_t atomic = system_.atomic_write_bytes();
   u.stream_chunk = atomic < record_bytes ? record_bytes : atomic / record_bytes * record_bytes;
   if (!u.may_write) {
     // Reopen for reading and writing where the read-only stream stood.
     constexpr Failure cannot_write = Failure::run_time(kCannotWrite, "write start");
     std::int64_t position = -1;
-    int fd = -1;
+    OpenedFile file;
     if (system_.position(u.fd, position) != 0 ||
-        system_.open(u.name, OpenMode::read_write, fd) != 0) {
+        system_.open(u.name, OpenMode::read_write, file) != 0) {
       return cannot_write;
     }
-    if (system_.seek(fd, position) != 0) {
-      static_cast<void>(system_.close(fd));
+    if (system_.seek(file.fd, position) != 0) {
+      static_cast<void>(system_.close(file.fd));
       return cannot_write;
     }
     SignalHold hold(system_);
     static_cast<void>(system_.close(u.fd));
-    u.fd = fd;
+    u.fd = file.fd;
     u.may_write = true;
     u.output->attach(units_->file_storage, sizeof units_->file_storage, position);
   }
@@ -255,11 +279,11 @@ Failure Frame::prepare_write(int unit, std::size_t record_bytes) {
 }
 
 std::size_t Frame::output_room(int unit) const {
-  return units_->unit[unit].output->room();
+  return units_->unit(unit).output->room();
 }
 
 Failure Frame::reserve_output(int unit, std::size_t size, char *&place) {
-  Unit &u = units_->unit[unit];
+  Unit &u = units_->unit(unit);
   if (u.output->room() < size) {
     if (const int error = flush(system_, u)) return Failure::system(error, "write");
   }
@@ -268,17 +292,17 @@ Failure Frame::reserve_output(int unit, std::size_t size, char *&place) {
 }
 
 void Frame::commit_output(int unit, std::size_t size) {
-  units_->unit[unit].output->commit(size);
+  units_->unit(unit).output->commit(size);
 }
 
 void Frame::write_console(const char *text, std::size_t length) {
-  Unit &u = units_->unit[kOutputUnit];
+  Unit &u = units_->unit(kOutputUnit);
   u.output->append(system_, u.fd, {text, length});
   if (u.flush_each_line) flush_console();
 }
 
 void Frame::flush_console() {
-  static_cast<void>(flush(system_, units_->unit[kOutputUnit]));
+  static_cast<void>(flush(system_, units_->unit(kOutputUnit)));
 }
 
 void Frame::write_error(const char *text, std::size_t length, bool now) {
@@ -297,7 +321,7 @@ void Frame::close_all(ClosingCause cause) {
     if (s.closing_begun) return;
     s.closing_begun = 1;
   }
-  for (Unit &u : s.unit) {
+  for (Unit &u : s.slot) {
     if (u.connected) static_cast<void>(close_unit(system_, u, false, from_handler));
   }
 }

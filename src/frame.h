@@ -33,12 +33,16 @@ public:
 
   // Connects a unit to the named file (80 characters, trailing blanks not
   // part of the name): status old_file must find it; unknown may create it.
+  // The frame holds the units a run uses (0, 5, 6 and 11): any other
+  // number is an illegal unit number.
   Failure open(int unit, const char *name, std::size_t length, OpenStatus status);
   // Writes what is left, cuts a written file back to its position, and
   // frees the unit. A unit whose closing failed stays connected, named.
   Failure close(int unit);
   // The unit's file name as opened, or nullptr for a standard unit.
   const char *file_name(int unit) const;
+  // The file's size when it was opened (0 for a stream).
+  std::int64_t size_at_opening(int unit) const;
 
   // The unit's next record; its end-of-file mark is set once a read met the
   // end of its file.

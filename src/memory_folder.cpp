@@ -122,8 +122,8 @@ int MemoryFolder::examine(const char *name, FileKind &kind) {
   return 0;
 }
 
-int MemoryFolder::open(const char *name, OpenMode mode, int &fd) {
-  fd = -1;
+int MemoryFolder::open(const char *name, OpenMode mode, OpenedFile &file) {
+  file = {};
   const bool creating = mode == OpenMode::create_write_only;
   std::string key;
   if (const int error = resolve(name, creating, key)) return error;
@@ -143,7 +143,9 @@ int MemoryFolder::open(const char *name, OpenMode mode, int &fd) {
     if (creating && node.kind == FileKind::regular) node.bytes.clear();
   }
   descriptors_.push_back(Open{key, 0, reads, writes, true});
-  fd = static_cast<int>(descriptors_.size() - 1);
+  const Node &node = nodes_.at(key);
+  file = {static_cast<int>(descriptors_.size() - 1), node.kind == FileKind::regular,
+          static_cast<std::int64_t>(node.bytes.size())};
   last_opened_ = key;
   return 0;
 }
@@ -224,11 +226,6 @@ int MemoryFolder::close(int fd) {
   if (!entry) return EBADF;
   entry->in_use = false;
   return 0;
-}
-
-bool MemoryFolder::can_position(int fd) {
-  Open *entry = descriptor(fd);
-  return entry != nullptr && node_of(*entry).kind == FileKind::regular;
 }
 
 void MemoryFolder::end_process(int status) {

@@ -49,7 +49,7 @@ public:
   const std::string &err() const { return nodes_.at(kStderr).bytes; }
 
   int examine(const char *name, FileKind &kind) override;
-  int open(const char *name, OpenMode mode, int &fd) override;
+  int open(const char *name, OpenMode mode, OpenedFile &file) override;
   int read(int fd, char *data, std::size_t size, std::size_t &done) override;
   int write(int fd, const char *data, std::size_t size, std::size_t &done) override;
   int write_now(int fd, const char *data, std::size_t size, std::size_t &done) override;
@@ -60,7 +60,6 @@ public:
   int size(int fd, std::int64_t &bytes) override;
   int cut_back(int fd, std::int64_t length) override;
   int close(int fd) override;
-  bool can_position(int fd) override;
   bool is_terminal(int) override { return false; }
   std::size_t atomic_write_bytes() override { return 4096; }
   void hold_signals() override { ++holds_; }

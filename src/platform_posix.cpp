@@ -2,6 +2,7 @@
 #include "process.h"
 #include "system.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -33,6 +34,22 @@ sigset_t handled_signals() {
   return set;
 }
 
+// Signals held off by the frame wait in user space rather than in the
+// kernel's mask: no system call per hold. A handled signal that arrives
+// while a hold stands is only noted, and its handler runs when the last
+// hold ends. Holds never stand across a call that can block.
+volatile std::sig_atomic_t hold_depth = 0;
+volatile std::sig_atomic_t deferred_signal = 0;
+void (*handlers[NSIG])(int) = {};
+
+void on_handled_signal(int signal_number) {
+  if (hold_depth > 0) {
+    if (deferred_signal == 0) deferred_signal = signal_number;
+    return;
+  }
+  handlers[signal_number](signal_number);
+}
+
 FileKind kind_of(mode_t mode) {
   if (S_ISREG(mode)) return FileKind::regular;
   if (S_ISDIR(mode)) return FileKind::folder;
@@ -42,19 +59,23 @@ FileKind kind_of(mode_t mode) {
 }
 
 // Linux lets a folder be opened for reading; the program treats a folder
-// like a name that cannot be opened.
-int open_file(const char *name, int flags) {
+// like a name that cannot be opened. The same look at the file tells the
+// rest: a regular file or a block device can be repositioned, and "/dev/null"
+// (a character device, which Linux lets be positioned too) cannot, for us.
+int open_file(const char *name, int flags, OpenedFile &file) {
   int fd;
   do {
     fd = ::open(name, flags | O_CLOEXEC | O_NOCTTY, 0666);
   } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno;
   struct stat st {};
-  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
     ::close(fd);
-    errno = EISDIR;
-    return -1;
+    return error;
   }
-  return fd;
+  file = {fd, S_ISREG(st.st_mode) || S_ISBLK(st.st_mode), st.st_size};
+  return 0;
 }
 
 class PosixSystem final : public System {
@@ -66,10 +87,9 @@ public:
     kind = kind_of(st.st_mode);
     return 0;
   }
-  int open(const char *name, OpenMode mode, int &fd) override {
+  int open(const char *name, OpenMode mode, OpenedFile &file) override {
     static constexpr int flags[] = {O_RDWR, O_RDONLY, O_WRONLY | O_CREAT | O_TRUNC};
-    fd = open_file(name, flags[static_cast<int>(mode)]);
-    return fd < 0 ? errno : 0;
+    return open_file(name, flags[static_cast<int>(mode)], file);
   }
   int read(int fd, char *data, std::size_t size, std::size_t &done) override {
     const ssize_t n = ::read(fd, data, size);
@@ -120,24 +140,24 @@ public:
     return rc == 0 ? 0 : errno;
   }
   int close(int fd) override { return ::close(fd) == 0 ? 0 : errno; }
-  bool can_position(int fd) override {
-    // Linux lets /dev/null be positioned too; a device never is, for us.
-    struct stat st {};
-    return fstat(fd, &st) == 0 && !S_ISCHR(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) >= 0;
-  }
   bool is_terminal(int fd) override { return ::isatty(fd) == 1; }
   std::size_t atomic_write_bytes() override { return PIPE_BUF; }
 
-  // Only the outermost hold changes the mask. A handler runs only while no
-  // hold stands, and never returns to the run.
   void hold_signals() override {
-    if (hold_depth_++ == 0) {
-      const sigset_t set = handled_signals();
-      sigprocmask(SIG_BLOCK, &set, &saved_mask_);
-    }
+    hold_depth = hold_depth + 1;
+    std::atomic_signal_fence(std::memory_order_seq_cst); // the held changes come after
   }
   void release_signals() override {
-    if (--hold_depth_ == 0) sigprocmask(SIG_SETMASK, &saved_mask_, nullptr);
+    std::atomic_signal_fence(std::memory_order_seq_cst); // the held changes came before
+    hold_depth = hold_depth - 1;
+    if (hold_depth == 0 && deferred_signal != 0) {
+      // As the kernel would have run it: the other handled signals wait
+      // meanwhile. The handler never returns.
+      const sigset_t set = handled_signals();
+      sigprocmask(SIG_BLOCK, &set, nullptr);
+      const int signal_number = deferred_signal;
+      handlers[signal_number](signal_number);
+    }
   }
 
 protected:
@@ -162,10 +182,6 @@ protected:
     sigaction(SIGABRT, &action, nullptr);
     std::abort();
   }
-
-private:
-  int hold_depth_ = 0;
-  sigset_t saved_mask_{};
 };
 
 constinit PosixSystem posix_system;
@@ -213,8 +229,9 @@ void prepare_standard_streams() {
 }
 
 void install_signal_handler(int signal_number, void (*handler)(int)) {
+  handlers[signal_number] = handler;
   struct sigaction action {};
-  action.sa_handler = handler;
+  action.sa_handler = on_handled_signal;
   action.sa_mask = handled_signals();
   sigaction(signal_number, &action, nullptr);
 }

@@ -36,14 +36,17 @@ unsigned chunk(std::size_t size) {
 // Files are opened in binary mode: the program applies the text rules itself.
 // A failed opening keeps its own error; the folder test after it must not
 // put the test's error in its place.
-int open_file(const char *name, int flags) {
+int open_file(const char *name, int flags, OpenedFile &file) {
   const int fd = _open(name, flags | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-  if (fd >= 0) return fd;
-  const int opening_error = errno;
-  struct _stat64 st {};
-  const bool folder = _stat64(name, &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
-  errno = folder ? EISDIR : opening_error; // EISDIR as on other platforms
-  return fd;
+  if (fd < 0) {
+    const int opening_error = errno;
+    struct _stat64 st {};
+    const bool folder = _stat64(name, &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
+    return folder ? EISDIR : opening_error; // EISDIR as on other platforms
+  }
+  const bool disk = GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK;
+  file = {fd, disk, disk ? _filelengthi64(fd) : 0};
+  return 0;
 }
 
 class WindowsSystem final : public System {
@@ -59,10 +62,9 @@ public:
                                      : FileKind::other;
     return 0;
   }
-  int open(const char *name, OpenMode mode, int &fd) override {
+  int open(const char *name, OpenMode mode, OpenedFile &file) override {
     static constexpr int flags[] = {_O_RDWR, _O_RDONLY, _O_WRONLY | _O_CREAT | _O_TRUNC};
-    fd = open_file(name, flags[static_cast<int>(mode)]);
-    return fd < 0 ? errno : 0;
+    return open_file(name, flags[static_cast<int>(mode)], file);
   }
   int read(int fd, char *data, std::size_t size, std::size_t &done) override {
     const int n = _read(fd, data, chunk(size));
@@ -112,9 +114,6 @@ public:
   }
   int cut_back(int fd, std::int64_t length) override { return _chsize_s(fd, length); }
   int close(int fd) override { return _close(fd) == 0 ? 0 : errno; }
-  bool can_position(int fd) override {
-    return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK;
-  }
   bool is_terminal(int fd) override { return _isatty(fd) != 0; }
   std::size_t atomic_write_bytes() override { return 4096; }
 

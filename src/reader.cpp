@@ -50,15 +50,13 @@ bool read_data_record(Io &io, float *samples, std::int32_t first) {
   return true;
 }
 
-// A long record fills the array stretch by stretch: the pages of each
-// stretch are asked for in one call before its first sample comes, rather
-// than one page fault each. `touched`: the last position stored so far.
-constexpr std::int32_t kStretch = 16384;
-void populate_stretches(float *samples, std::int32_t touched, std::int32_t last) {
-  for (std::int32_t start = (last - 1) / kStretch * kStretch; start >= touched; start -= kStretch) {
-    const std::int32_t length = kCapacity - start < kStretch ? kCapacity - start : kStretch;
-    process::populate_pages(samples + start, sizeof(float) * static_cast<std::size_t>(length));
-  }
+// The pages of the samples a file of this size can hold are asked for in
+// one call, rather than one page fault each: a data record takes at least
+// 81 bytes, with its line feed.
+void populate_samples(float *samples, std::int64_t file_size) {
+  const std::int64_t records = file_size / static_cast<std::int64_t>(kTextWidth + 1);
+  const std::int64_t count = std::min<std::int64_t>(records * kFieldsPerRecord, kCapacity);
+  process::populate_pages(samples, sizeof(float) * static_cast<std::size_t>(count));
 }
 
 // Reads data records from position `first` on while they are full
@@ -66,7 +64,7 @@ void populate_stretches(float *samples, std::int32_t touched, std::int32_t last)
 // in one pass by the chosen kernel; returns how many. Nothing observable
 // happens between these read statements (no file call, no failure), so one
 // statement stands for them all.
-std::int32_t read_full_records(Io &io, float *samples, std::int32_t first, std::int32_t &touched) {
+std::int32_t read_full_records(Io &io, float *samples, std::int32_t first) {
   Statement statement(io, kFileUnit, kDataFormat, Direction::reading);
   Frame &frame = io.frame();
   if (frame.end_of_file(kFileUnit)) return 0;
@@ -76,11 +74,6 @@ std::int32_t read_full_records(Io &io, float *samples, std::int32_t first, std::
   const std::size_t most = std::min(
       static_cast<std::size_t>(kCapacity - first + 1) / kFieldsPerRecord, size / (kTextWidth + 1));
   if (most == 0) return 0;
-  const auto last = static_cast<std::int32_t>(first - 1 + kFieldsPerRecord * most);
-  if (last > touched) {
-    populate_stretches(samples, touched, last);
-    touched = last;
-  }
   std::size_t used = 0;
   const std::size_t count =
       chosen_record_kernel().run(text, size, samples + (first - 1), most, used);
@@ -97,11 +90,11 @@ std::int32_t read_component(Io &io, std::string_view name80, float *samples) {
   skip_records(io, 24);
   echo_header_record(io); // record 31
   skip_record(io);
+  populate_samples(samples, io.frame().size_at_opening(kFileUnit));
   std::int32_t i = 0;
   std::int32_t in = 0;
-  std::int32_t touched = 0;
   for (;;) {
-    i += read_full_records(io, samples, kFieldsPerRecord * i + 1, touched);
+    i += read_full_records(io, samples, kFieldsPerRecord * i + 1);
     // Any other record, and the end of the data, by the full rule.
     ++i;
     in = kFieldsPerRecord * (i - 1) + 1;

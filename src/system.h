@@ -24,6 +24,15 @@ enum class OpenMode {
   create_write_only // created, or emptied when it exists
 };
 
+// What an opening found: the stream, whether it can be repositioned (not a
+// pipe, a FIFO, a socket, a terminal or another character device), and the
+// file's size then.
+struct OpenedFile {
+  int fd = -1;
+  bool positionable = false;
+  std::int64_t size = 0;
+};
+
 class System {
 public:
   virtual ~System() = default;
@@ -31,8 +40,9 @@ public:
   // What a name names; `kind` is missing with the test's error when the name
   // cannot be examined.
   virtual int examine(const char *name, FileKind &kind) = 0;
-  // One opening attempt. A folder fails every attempt with EISDIR.
-  virtual int open(const char *name, OpenMode mode, int &fd) = 0;
+  // One opening attempt, and what it opened (one look at the file answers
+  // all of it). A folder fails every attempt with EISDIR.
+  virtual int open(const char *name, OpenMode mode, OpenedFile &file) = 0;
   // One read or write: it may take or give fewer bytes than asked, and an
   // interrupted call returns EINTR. `done` is 0 at the end of a file.
   virtual int read(int fd, char *data, std::size_t size, std::size_t &done) = 0;
@@ -49,9 +59,6 @@ public:
   virtual int size(int fd, std::int64_t &bytes) = 0;
   virtual int cut_back(int fd, std::int64_t length) = 0;
   virtual int close(int fd) = 0;
-  // False for a stream that cannot be repositioned: a pipe, a FIFO, a
-  // socket, a terminal or another character device.
-  virtual bool can_position(int fd) = 0;
   virtual bool is_terminal(int fd) = 0;
   // The largest write that a pipe takes whole or not at all.
   virtual std::size_t atomic_write_bytes() = 0;

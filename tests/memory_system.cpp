@@ -55,12 +55,12 @@ int MemorySystem::examine(const char *name, FileKind &kind) {
   return MemoryFolder::examine(name, kind);
 }
 
-int MemorySystem::open(const char *name, OpenMode mode, int &fd) {
-  fd = -1;
+int MemorySystem::open(const char *name, OpenMode mode, OpenedFile &file) {
+  file = {};
   const Fault *fault = next_fault(Call::open);
   deliver(fault, true);
   if (fault && fault->error) return fault->error;
-  const int error = MemoryFolder::open(name, mode, fd);
+  const int error = MemoryFolder::open(name, mode, file);
   if (error == 0) deliver(fault, false);
   return error;
 }

@@ -46,7 +46,7 @@ public:
   void set_signal_handler(std::function<void(int)> handler) { handler_ = std::move(handler); }
 
   int examine(const char *name, FileKind &kind) override;
-  int open(const char *name, OpenMode mode, int &fd) override;
+  int open(const char *name, OpenMode mode, OpenedFile &file) override;
   int read(int fd, char *data, std::size_t size, std::size_t &done) override;
   int write(int fd, const char *data, std::size_t size, std::size_t &done) override;
   int write_now(int fd, const char *data, std::size_t size, std::size_t &done) override;

@@ -29,26 +29,28 @@ using cdmg::OpenMode;
 // FIFO that nobody reads.
 void check_seam(cdmg::System &sys, bool read_only_refused, bool fifo, const char *device) {
   FileKind kind = FileKind::regular;
-  int fd = -1;
+  cdmg::OpenedFile file;
+  int &fd = file.fd;
   std::size_t done = 0;
   std::int64_t at = -1;
   EXPECT_EQ(sys.examine("missing.txt", kind), ENOENT);
   EXPECT_EQ(kind, FileKind::missing);
-  EXPECT_EQ(sys.open("missing.txt", OpenMode::read_only, fd), ENOENT);
+  EXPECT_EQ(sys.open("missing.txt", OpenMode::read_only, file), ENOENT);
   EXPECT_EQ(sys.examine("folder", kind), 0);
   EXPECT_EQ(kind, FileKind::folder);
   for (const OpenMode mode :
        {OpenMode::read_write, OpenMode::read_only, OpenMode::create_write_only}) {
-    EXPECT_EQ(sys.open("folder", mode, fd), EISDIR) << "a folder opens in no way";
+    EXPECT_EQ(sys.open("folder", mode, file), EISDIR) << "a folder opens in no way";
   }
   if (read_only_refused) {
-    EXPECT_EQ(sys.open("read-only.txt", OpenMode::read_write, fd), EACCES);
-    ASSERT_EQ(sys.open("read-only.txt", OpenMode::read_only, fd), 0);
+    EXPECT_EQ(sys.open("read-only.txt", OpenMode::read_write, file), EACCES);
+    ASSERT_EQ(sys.open("read-only.txt", OpenMode::read_only, file), 0);
     EXPECT_EQ(sys.close(fd), 0);
   }
   // Positioned writes leave the position; the cut-back.
-  ASSERT_EQ(sys.open("file.txt", OpenMode::read_write, fd), 0);
-  EXPECT_TRUE(sys.can_position(fd));
+  ASSERT_EQ(sys.open("file.txt", OpenMode::read_write, file), 0);
+  EXPECT_TRUE(file.positionable);
+  EXPECT_EQ(file.size, 10);
   EXPECT_EQ(sys.write_at(fd, "AB", 2, 4, done), 0);
   EXPECT_EQ(sys.write_now(fd, "xy", 2, done), 0);
   EXPECT_EQ(done, 2u);
@@ -64,15 +66,15 @@ void check_seam(cdmg::System &sys, bool read_only_refused, bool fifo, const char
   EXPECT_EQ(sys.read(fd, bytes, sizeof bytes, done), 0);
   EXPECT_EQ(std::string(bytes, done), "xy23AB6");
   EXPECT_EQ(sys.close(fd), 0);
-  ASSERT_EQ(sys.open(device, OpenMode::read_write, fd), 0);
-  EXPECT_FALSE(sys.can_position(fd)) << "a device";
+  ASSERT_EQ(sys.open(device, OpenMode::read_write, file), 0);
+  EXPECT_FALSE(file.positionable) << "a device";
   EXPECT_EQ(sys.close(fd), 0);
   if (!fifo) return;
   // A FIFO nobody reads: never positioned; whole writes until it is full.
   EXPECT_EQ(sys.examine("fifo", kind), 0);
   EXPECT_EQ(kind, FileKind::fifo);
-  ASSERT_EQ(sys.open("fifo", OpenMode::read_write, fd), 0);
-  EXPECT_FALSE(sys.can_position(fd));
+  ASSERT_EQ(sys.open("fifo", OpenMode::read_write, file), 0);
+  EXPECT_FALSE(file.positionable);
   EXPECT_EQ(sys.position(fd, at), ESPIPE);
   EXPECT_EQ(sys.write_at(fd, "A", 1, 0, done), ESPIPE);
   const std::string chunk(97 * 42, 'r'); // the frame's writes to a pipe
@@ -109,16 +111,16 @@ void check_names(cdmg::System &sys) {
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string("\"") + c.name + "\"");
     FileKind kind = FileKind::missing;
-    int fd = -1;
+    cdmg::OpenedFile file;
     EXPECT_EQ(sys.examine(c.name, kind), c.examine);
     const int expected[] = {c.read_write, c.read_only, c.create};
     int k = 0;
     for (const OpenMode mode :
          {OpenMode::read_write, OpenMode::read_only, OpenMode::create_write_only}) {
-      const int error = sys.open(c.name, mode, fd);
+      const int error = sys.open(c.name, mode, file);
       EXPECT_EQ(error, expected[k++]);
       if (error == 0) {
-        EXPECT_EQ(sys.close(fd), 0);
+        EXPECT_EQ(sys.close(file.fd), 0);
       }
     }
   }

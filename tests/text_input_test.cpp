@@ -24,11 +24,11 @@ std::ostream &operator<<(std::ostream &out, const Record &r) {
 std::vector<Record> records(const std::string &bytes, std::size_t capacity) {
   cdmg::testing::MemorySystem system;
   system.add_file("f", bytes);
-  int fd = -1;
-  EXPECT_EQ(system.open("f", cdmg::OpenMode::read_only, fd), 0);
+  cdmg::OpenedFile file;
+  EXPECT_EQ(system.open("f", cdmg::OpenMode::read_only, file), 0);
   std::vector<char> storage(capacity);
   cdmg::TextInput input;
-  input.attach(system, fd, storage.data(), storage.size());
+  input.attach(system, file.fd, storage.data(), storage.size());
   std::vector<Record> found;
   for (;;) {
     cdmg::RecordView view{};
