@@ -20,8 +20,6 @@ namespace cdmg::avx2 {
 
 namespace {
 
-using rule::kExactPowers;
-
 // A field of the layout with its point in column p (1 to 9): blanks, then
 // '+' or '-' or neither, then digits or none before the point; digits in
 // every column after it. Its digits with the point taken out are one
@@ -148,7 +146,7 @@ inline unsigned quarters_set(std::uint64_t columns) {
 }
 
 CDMG_TARGET_AVX2 inline __m256i load_pair(const char *record80, int i) {
-  const char *first = record80 + 20 * i;
+  const char *first = record80 + 20 * static_cast<std::ptrdiff_t>(i);
   // The last field from the record's last 16 columns, moved to column 0:
   // nothing is read past the record.
   const __m128i second =

@@ -16,7 +16,6 @@
 namespace cdmg::sse2 {
 
 using rule::kExactPowers;
-using rule::kFieldWidth;
 using rule::kNaN;
 using rule::record_field;
 using namespace exponent_shapes;
@@ -72,22 +71,32 @@ struct Planes {
   std::uint64_t blank, minus, point, valid;
 };
 
-// Each field's key into kFixedScales, ten bits apart; a field's minus flag
-// is the next field's bit 0, where no key bit stands.
+// Each field's key into kFixedScales, ten bits apart: its point's column
+// bit; a second bit (which leaves the NaN entry) where the field breaks the
+// shape; and the minus flag in bit 10, which is the next field's bit 0,
+// where no point may stand.
 CDMG_ALWAYS_INLINE std::uint64_t fixed_keys(const Planes &p) {
   const std::uint64_t taken = ~(p.blank | p.minus) & kFourFields; // digits, points, bad bytes
   // Trick, "lowest set bit" (x & ~(x - 1), Hacker's Delight 2-1), in every
   // field at once: a stop in column 9 keeps each borrow inside its field.
   const std::uint64_t stops = taken | kFieldEnds;
   const std::uint64_t first = stops & ~(stops - kFieldStarts);
-  const std::uint64_t from_first = (kFieldStarts << 10) - first;
-  const std::uint64_t minus_place = ((first & taken) >> 1) & ~kFieldEnds;
-  std::uint64_t wrong = (~p.valid & kFourFields) | (p.minus & ~minus_place) |
-                        (p.point & kFieldStarts) |
-                        (p.blank & from_first & (taken >> 1) & ~kFieldEnds) |
-                        (p.blank & kFieldEnds & any_in_field(taken) & ~any_in_field(p.point));
-  wrong = any_in_field(wrong);
-  return (p.point & ~kFieldStarts) | wrong | (wrong >> 1) | any_in_field(p.minus) << 1;
+  const std::uint64_t from_first = (kFieldStarts << 10) - first; // columns from `first` on
+  const std::uint64_t before_first = ((first & taken) >> 1) & ~kFieldEnds;
+  // How a field breaks the shape, column by column.
+  const std::uint64_t bad_byte = ~p.valid & kFourFields;
+  const std::uint64_t stray_minus = p.minus & ~before_first;
+  const std::uint64_t point_first = p.point & kFieldStarts;
+  const std::uint64_t inner_blank = p.blank & from_first & (taken >> 1) & ~kFieldEnds;
+  // Without a point the digits must end the field: implied decimals count
+  // from its last column.
+  const std::uint64_t short_integer =
+      p.blank & kFieldEnds & any_in_field(taken) & ~any_in_field(p.point);
+  const std::uint64_t broken =
+      any_in_field(bad_byte | stray_minus | point_first | inner_blank | short_integer);
+  const std::uint64_t point_bit = p.point & ~kFieldStarts;
+  const std::uint64_t minus_flag = any_in_field(p.minus) << 1;
+  return point_bit | broken | (broken >> 1) | minus_flag;
 }
 
 CDMG_ALWAYS_INLINE unsigned key_at(std::uint64_t keys, int field) {

@@ -12,7 +12,7 @@ namespace {
 bool processor_has_avx2() {
 #if CDMG_BUILD_AVX2 && (defined(__GNUC__) || defined(__clang__))
   // Asks CPUID, and whether the system saves the wide registers.
-  return __builtin_cpu_supports("avx2") != 0;
+  return __builtin_cpu_supports("avx2") ? true : false;
 #elif CDMG_BUILD_AVX2 && defined(_MSC_VER)
   int info[4];
   __cpuid(info, 1);
