@@ -99,11 +99,17 @@ int main(int argc, char **argv) {
   }
   const char *phases[] = {"component 1", "component 2", "component 3", "table"};
   std::printf("phase          cdmg2csv ms   floor ms   ratio   (medians of %d runs)\n", runs);
+  double program_sum = 0;
+  double floor_sum = 0;
   for (int p = 0; p < 4; ++p) {
     const double a = median(program[p]);
     const double b = median(floor[p]);
+    program_sum += a;
+    floor_sum += b;
     std::printf("%-12s %10.3f %10.3f %7.2f\n", phases[p], a, b, a / b);
   }
+  std::printf("%-12s %10.3f %10.3f %7.2f\n", "the phases", program_sum, floor_sum,
+              program_sum / floor_sum);
   unlink("phase.csv");
   unlink("floor.csv");
   return 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times cdmg2csv against the lower bound on a full-capacity record of each
 # mix of field shapes (see make_full_record): several runs of each, medians,
-# and their ratio; then the phases in-process.
+# and their ratio; then the phases in-process, and what lies outside them.
 # Usage: bench/run.sh [build folder] [runs]
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -24,5 +24,11 @@ for mix in exponent fixed large; do
   echo "  cdmg2csv     ${program} ms"
   echo "  lower bound  ${floor} ms"
   awk -v p="$program" -v f="$floor" 'BEGIN {printf "  ratio        %.2f\n", p / f}'
-  "$build/bench/phase_times" "$work" "$runs"
+  phases=$("$build/bench/phase_times" "$work" "$runs")
+  echo "$phases"
+  # What the warm phases leave of a fresh process's whole run: its start,
+  # the first touches of its pages, and its end.
+  echo "$phases" | awk -v p="$program" -v f="$floor" '$1 == "the" && $2 == "phases" {
+    printf "%-12s %10.3f %10.3f %7.2f   (the whole run less the phases, in a fresh process)\n",
+           "outside", p - $3, f - $4, (p - $3) / (f - $4) }'
 done
