@@ -70,14 +70,13 @@ TEST(EditF, RowsAndTheirTimeColumn) {
   }
 }
 
-// Four rows at once, by every kernel this processor runs, where they are
-// taken, are the four rows one by one; a kernel declines a block with a
-// value that needs the general editing.
+// Blocks of four rows, times included, by every kernel this processor runs,
+// where they are taken, are the four rows one by one; a kernel declines a
+// block with a value that needs the general editing.
 TEST(EditF, FourRowsAreFourSingleRows) {
-  std::vector<cdmg::FourRowEditor> kernels;
+  std::vector<cdmg::BlockRunEditor> kernels;
   for (const cdmg::InstructionSet set : cdmg::kInstructionSets) {
-    if (const cdmg::FourRowEditor kernel = cdmg::row_kernel(set).four_rows)
-      kernels.push_back(kernel);
+    if (const cdmg::BlockRunEditor kernel = cdmg::row_kernel(set).blocks) kernels.push_back(kernel);
   }
   std::mt19937 random(2024);
   const float specials[] = {
@@ -85,33 +84,35 @@ TEST(EditF, FourRowsAreFourSingleRows) {
       999.9995f, -999.9995f, 999.999f, -99.9996f, 1000.0f,
       -1000.0f,  1e30f,      -1e-30f,  123.4565f, -0.0015f,
       999999.9f, -99999.99f, 1e6f,     -1e5f,     std::numeric_limits<float>::infinity()};
+  // The sample arrays; row i takes position i - 1.
+  std::vector<float> columns[3];
+  for (auto &column : columns) column.resize(100013);
   for (const auto kernel : kernels) {
     int taken = 0;
     for (int block = 0; block < 200000; ++block) {
-      float columns[4][4];
-      for (int c = 1; c < 4; ++c) {
-        for (float &value : columns[c]) {
-          const auto pick = random() % 8;
-          value = pick == 0 ? specials[random() % std::size(specials)]
-                  : pick == 1
-                      ? static_cast<float>(static_cast<int>(random() % 2000001) - 1000000) / 1000.0f
-                      : std::ldexp(static_cast<float>(random() % 16777216) / 16777216.0f,
-                                   static_cast<int>(random() % (block % 2 ? 16 : 28)) - 6) *
-                            (random() % 2 ? 1.0f : -1.0f);
-        }
-      }
       // Rows from 1 to past the time column's width.
       const auto first = static_cast<std::int32_t>(1 + random() % 100010);
-      const float dt = block % 3 == 0 ? -0.01f : 0.01f;
-      for (int k = 0; k < 4; ++k) {
-        columns[0][k] = static_cast<float>(static_cast<double>(first - 1 + k) * dt);
+      for (auto &column : columns) {
+        for (int k = 0; k < 4; ++k) {
+          const auto pick = random() % 8;
+          column[static_cast<std::size_t>(first - 1 + k)] =
+              pick == 0 ? specials[random() % std::size(specials)]
+              : pick == 1
+                  ? static_cast<float>(static_cast<int>(random() % 2000001) - 1000000) / 1000.0f
+                  : std::ldexp(static_cast<float>(random() % 16777216) / 16777216.0f,
+                               static_cast<int>(random() % (block % 2 ? 16 : 28)) - 6) *
+                        (random() % 2 ? 1.0f : -1.0f);
+        }
       }
+      const float dt = block % 3 == 0 ? -0.01f : 0.01f;
       char four[4 * cdmg::kRowBytes];
-      if (!kernel(four, columns[0], columns[1], columns[2], columns[3])) continue;
+      if (kernel(four, first, 1, dt, columns[0].data(), columns[1].data(), columns[2].data()) == 0)
+        continue;
       ++taken;
       for (int k = 0; k < 4; ++k) {
+        const auto at = static_cast<std::size_t>(first - 1 + k);
         char one[cdmg::kRowBytes];
-        cdmg::format_row(one, first + k, dt, columns[1][k], columns[2][k], columns[3][k]);
+        cdmg::format_row(one, first + k, dt, columns[0][at], columns[1][at], columns[2][at]);
         ASSERT_EQ(std::string(four + k * cdmg::kRowBytes, cdmg::kRowBytes),
                   std::string(one, cdmg::kRowBytes))
             << "row " << first + k;
