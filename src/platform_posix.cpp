@@ -43,7 +43,8 @@ volatile std::sig_atomic_t deferred_signal = 0;
 void (*handlers[NSIG])(int) = {};
 
 void on_handled_signal(int signal_number) {
-  if (hold_depth > 0) {
+  // A floating-point fault cannot wait: its instruction would fault again.
+  if (hold_depth > 0 && signal_number != SIGFPE) {
     if (deferred_signal == 0) deferred_signal = signal_number;
     return;
   }
