@@ -167,13 +167,15 @@ int MemoryFolder::read(int fd, char *data, std::size_t size, std::size_t &done) 
 int MemoryFolder::write(int fd, const char *data, std::size_t size, std::size_t &done) {
   Open *entry = descriptor(fd);
   if (!entry) return EBADF;
-  const int error = write_at(fd, data, size, entry->offset, done);
+  // Not through the virtual call: a system built on this one counts each of
+  // its calls once.
+  const int error = MemoryFolder::write_at(fd, data, size, entry->offset, done);
   entry->offset += static_cast<std::int64_t>(done);
   return error;
 }
 
 int MemoryFolder::write_now(int fd, const char *data, std::size_t size, std::size_t &done) {
-  return write(fd, data, size, done); // a file takes everything at once
+  return MemoryFolder::write(fd, data, size, done); // a file takes everything at once
 }
 
 int MemoryFolder::write_at(int fd, const char *data, std::size_t size, std::int64_t offset,

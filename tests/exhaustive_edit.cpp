@@ -1,9 +1,10 @@
 // Checks F7.3 and F10.3 editing of every single-precision bit pattern
-// against the C library's "%.3f" with the sign, zero and width rules on top,
-// one value at a time and four at once (each pattern with its three
-// neighbours, in every lane).
+// against correctly rounded "%.3f" digits with the sign, zero and width
+// rules on top, one value at a time and four at once (each pattern with its
+// three neighbours, in every lane).
 // Takes minutes; run by hand: exhaustive_edit [threads]
 #include <atomic>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -96,7 +97,13 @@ void check_range(std::uint64_t first, std::uint64_t last) {
     if (std::fabs(wide) < 0x1p-11) {
       std::strcpy(digits, "0.000");
     } else if (!(std::fabs(wide) >= 1e9 && std::isfinite(wide))) {
-      std::snprintf(digits, sizeof digits, "%.3f", std::fabs(wide));
+      // <charconv>'s correctly rounded digits: those of the C library's
+      // "%.3f" (the unit tests hold the two to each other on every halfway
+      // value), four times as fast.
+      const auto end = std::to_chars(digits, digits + sizeof digits - 1, std::fabs(wide),
+                                     std::chars_format::fixed, 3)
+                           .ptr;
+      *end = '\0';
     }
     for (int width : {7, 10}) {
       const std::string expected = reference::fit_f3(digits, wide < 0, width);
