@@ -10,12 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <thread>
 #include <vector>
 
 #include "edit.h"
-#include "reference_edit.h"
 #include "shared_types.h"
 
 namespace {
@@ -23,11 +21,37 @@ namespace {
 std::atomic<std::uint64_t> mismatches{0};
 std::atomic<std::uint64_t> checked{0};
 
-void report(std::uint32_t bits, int width, const char *how, const std::string &expected,
-            const char *actual) {
+// A field's expected text, in place: no allocation per pattern.
+struct Field {
+  char text[10];
+  int width;
+  bool general; // asterisks or an infinity: left to the general editing
+  bool is(const char *actual) const { return std::memcmp(text, actual, width) == 0; }
+};
+
+// The digits of the magnitude laid into the field under the sign, zero and
+// width rules, as reference::fit_f3 does.
+Field expected(const char *digits, std::size_t length, bool negative, int width) {
+  Field f{{}, width, false};
+  if (std::strspn(digits, "0.") == length) negative = false; // digits ends with a NUL
+  const std::size_t needed = length + (negative ? 1 : 0);
+  const auto w = static_cast<std::size_t>(width);
+  if (needed > w) {
+    std::memset(f.text, '*', w);
+    f.general = true;
+    return f;
+  }
+  std::memset(f.text, ' ', w - needed);
+  if (negative) f.text[w - needed] = '-';
+  std::memcpy(f.text + w - length, digits, length);
+  f.general = digits[0] == 'i';
+  return f;
+}
+
+void report(std::uint32_t bits, const char *how, const Field &want, const char *actual) {
   if (mismatches++ < 20) {
-    std::printf("mismatch %08x width %d %s: expected \"%s\" got \"%.*s\"\n", bits, width, how,
-                expected.c_str(), width, actual);
+    std::printf("mismatch %08x width %d %s: expected \"%.*s\" got \"%.*s\"\n", bits, want.width,
+                how, want.width, want.text, want.width, actual);
   }
 }
 
@@ -35,8 +59,8 @@ void report(std::uint32_t bits, int width, const char *how, const std::string &e
 // processor runs (the plain one is edit_row four times, checked alone): as
 // times beside zero values, and as values beside zero times. Where a kernel
 // declines, some pattern must need the general editing in that field.
-void check_four(const std::uint32_t *bits, const float *values, const std::string *expected7,
-                const std::string *expected10) {
+void check_four(const std::uint32_t *bits, const float *values, const Field *expected7,
+                const Field *expected10) {
   static const std::vector<cdmg::FourRowEditor> kernels = [] {
     std::vector<cdmg::FourRowEditor> available;
     for (const cdmg::InstructionSet set : cdmg::kInstructionSets) {
@@ -46,33 +70,28 @@ void check_four(const std::uint32_t *bits, const float *values, const std::strin
     return available;
   }();
   const float zeros[4] = {};
-  const auto general = [](const std::string *expected) {
-    for (int k = 0; k < 4; ++k) {
-      if (expected[k].find_first_of("*n") != std::string::npos) return true;
-    }
-    return false;
+  const auto general = [](const Field *fields) {
+    return fields[0].general || fields[1].general || fields[2].general || fields[3].general;
   };
   for (const auto kernel : kernels) {
     char rows[4 * cdmg::kRowBytes];
     if (kernel(rows, values, zeros, zeros, zeros)) {
       for (int k = 0; k < 4; ++k) {
-        if (expected7[k] != std::string(rows + k * cdmg::kRowBytes, 7)) {
-          report(bits[k], 7, "four at once", expected7[k], rows + k * cdmg::kRowBytes);
-        }
+        const char *field = rows + k * cdmg::kRowBytes;
+        if (!expected7[k].is(field)) report(bits[k], "four at once", expected7[k], field);
       }
     } else if (!general(expected7)) {
-      report(bits[0], 7, "declined by four-at-once", expected7[0], "");
+      report(bits[0], "declined by four-at-once", expected7[0], "");
     }
     if (kernel(rows, zeros, values, values, values)) {
       for (int k = 0; k < 4; ++k) {
         for (const std::size_t at : {8, 19, 30}) {
-          if (expected10[k] != std::string(rows + k * cdmg::kRowBytes + at, 10)) {
-            report(bits[k], 10, "four at once", expected10[k], rows + k * cdmg::kRowBytes + at);
-          }
+          const char *field = rows + k * cdmg::kRowBytes + at;
+          if (!expected10[k].is(field)) report(bits[k], "four at once", expected10[k], field);
         }
       }
     } else if (!general(expected10)) {
-      report(bits[0], 10, "declined by four-at-once", expected10[0], "");
+      report(bits[0], "declined by four-at-once", expected10[0], "");
     }
   }
 }
@@ -82,37 +101,42 @@ void check_range(std::uint64_t first, std::uint64_t last) {
   // The last four patterns, for the four-at-once check.
   float recent[4] = {};
   std::uint32_t recent_bits[4] = {};
-  std::string recent7[4];
-  std::string recent10[4];
+  Field recent7[4];
+  Field recent10[4];
   int filled = 0;
   for (std::uint64_t b = first; b < last; ++b) {
     const auto bits = static_cast<std::uint32_t>(b);
     float value;
     std::memcpy(&value, &bits, sizeof value);
     if (std::isnan(value)) continue; // never a sample: fields read as numbers or infinities
-    const double wide = value;
+    const double magnitude = std::fabs(static_cast<double>(value));
     // Ten or more whole digits are wider than either field, whatever they
     // are; below 2^-11 (under 0.0005) every magnitude rounds to 0.000.
-    char digits[64] = "1000000000.000";
-    if (std::fabs(wide) < 0x1p-11) {
-      std::strcpy(digits, "0.000");
-    } else if (!(std::fabs(wide) >= 1e9 && std::isfinite(wide))) {
+    char digits[64];
+    std::size_t length = 0;
+    if (magnitude < 0x1p-11) {
+      length = 5;
+      std::memcpy(digits, "0.000", length);
+    } else if (magnitude >= 1e9 && std::isfinite(magnitude)) {
+      length = 14;
+      std::memcpy(digits, "1000000000.000", length);
+    } else {
       // <charconv>'s correctly rounded digits: those of the C library's
       // "%.3f" (the unit tests hold the two to each other on every halfway
-      // value), four times as fast.
-      const auto end = std::to_chars(digits, digits + sizeof digits - 1, std::fabs(wide),
-                                     std::chars_format::fixed, 3)
-                           .ptr;
-      *end = '\0';
+      // value), several times as fast.
+      length = static_cast<std::size_t>(
+          std::to_chars(digits, digits + sizeof digits, magnitude, std::chars_format::fixed, 3)
+              .ptr -
+          digits);
     }
-    for (int width : {7, 10}) {
-      const std::string expected = reference::fit_f3(digits, wide < 0, width);
+    digits[length] = '\0';
+    const bool negative = value < 0;
+    recent7[filled] = expected(digits, length, negative, 7);
+    recent10[filled] = expected(digits, length, negative, 10);
+    for (const Field *want : {&recent7[filled], &recent10[filled]}) {
       char actual[10];
-      cdmg::edit_f3(actual, width, value);
-      if (expected != std::string(actual, static_cast<std::size_t>(width))) {
-        report(bits, width, "alone", expected, actual);
-      }
-      (width == 7 ? recent7 : recent10)[filled] = expected;
+      cdmg::edit_f3(actual, want->width, value);
+      if (!want->is(actual)) report(bits, "alone", *want, actual);
     }
     recent_bits[filled] = bits;
     recent[filled++] = value;
@@ -130,10 +154,14 @@ void check_range(std::uint64_t first, std::uint64_t last) {
 int main(int argc, char **argv) {
   const unsigned threads = argc > 1 ? static_cast<unsigned>(std::atoi(argv[1]))
                                     : std::max(1u, std::thread::hardware_concurrency());
-  const std::uint64_t total = std::uint64_t{1} << 32;
+  // A part of the patterns, for a quick look: exhaustive_edit THREADS FIRST LAST (hex).
+  const std::uint64_t first = argc > 3 ? std::strtoull(argv[2], nullptr, 16) : 0;
+  const std::uint64_t last =
+      argc > 3 ? std::strtoull(argv[3], nullptr, 16) : std::uint64_t{1} << 32;
   std::vector<std::thread> pool;
   for (unsigned t = 0; t < threads; ++t) {
-    pool.emplace_back(check_range, total * t / threads, total * (t + 1) / threads);
+    pool.emplace_back(check_range, first + (last - first) * t / threads,
+                      first + (last - first) * (t + 1) / threads);
   }
   for (auto &th : pool) th.join();
   std::printf("%llu bit patterns (NaNs skipped) checked at widths 7 and 10: %llu mismatches\n",
