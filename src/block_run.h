@@ -4,8 +4,10 @@
 // choice of kernel is made once per run of blocks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "edit_pieces.h"
 #include "shared_types.h"
 #include "simd.h"
 
@@ -20,18 +22,39 @@ inline void row_times(float *t, std::int32_t first, float dt) {
 }
 
 // Rows from `first` (from 1) into `out`, at most `blocks` blocks of four;
-// returns how many blocks were edited.
+// returns how many blocks were edited. With the run's interval of 0.01 s
+// the times are counted (place_counted_time) and the kernel edits the
+// three values of each row; with any other, it edits the times too.
 template <void (*times)(float *t, std::int32_t first, float dt),
-          bool (*edit)(char *rows, const float *t, const float *x, const float *y, const float *z)>
+          bool (*four_rows)(char *rows, const float *t, const float *x, const float *y,
+                            const float *z),
+          bool (*three_values)(char *rows, const float *x, const float *y, const float *z)>
 CDMG_ALWAYS_INLINE std::int32_t edit_block_run(char *out, std::int32_t first, std::int32_t blocks,
                                                float dt, const float *x, const float *y,
                                                const float *z) {
   std::int32_t block = 0;
+  if (dt == 0.01f && first + 4 * blocks - 1 <= pieces::kLastCountedRow) {
+    auto whole = static_cast<std::uint32_t>(first - 1) / 100;
+    auto hundredths = static_cast<std::uint32_t>(first - 1) % 100;
+    for (; block < blocks; ++block, first += 4, out += 4 * kRowBytes) {
+      // The times first: each copy's last bytes are overwritten by the next field.
+      for (std::size_t k = 0; k < 4; ++k) {
+        pieces::place_counted_time(out + k * kRowBytes, whole, hundredths);
+        if (++hundredths == 100) {
+          hundredths = 0;
+          ++whole;
+        }
+      }
+      const std::int32_t at = first - 1;
+      if (!three_values(out, x + at, y + at, z + at)) break;
+    }
+    return block;
+  }
   for (; block < blocks; ++block, first += 4, out += 4 * kRowBytes) {
     alignas(16) float t[4];
     times(t, first, dt);
     const std::int32_t at = first - 1;
-    if (!edit(out, t, x + at, y + at, z + at)) break;
+    if (!four_rows(out, t, x + at, y + at, z + at)) break;
   }
   return block;
 }

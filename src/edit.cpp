@@ -58,6 +58,10 @@ void edit_f3(char *out, int width, float value) {
 
 void edit_row(char *row, float t, float x, float y, float z) {
   edit_field<7>(row, t, 8);
+  edit_values(row, x, y, z);
+}
+
+void edit_values(char *row, float x, float y, float z) {
   edit_field<10>(row + 8, x, 8);
   edit_field<10>(row + 19, y, 8);
   edit_field<10>(row + 30, z, 4);
@@ -71,14 +75,9 @@ RowKernel row_kernel(InstructionSet set) {
   case InstructionSet::plain:
     return {scalar::edit_four_rows, scalar::edit_blocks};
   case InstructionSet::sse2:
+  case InstructionSet::avx2:
 #if CDMG_HAVE_SSE2
     return {sse2::edit_four_rows, sse2::edit_blocks};
-#else
-    return {};
-#endif
-  case InstructionSet::avx2:
-#if CDMG_BUILD_AVX2
-    return {avx2::edit_four_rows, avx2::edit_blocks};
 #else
     return {};
 #endif

@@ -14,8 +14,9 @@ namespace cdmg {
 void edit_f3(char *out, int width, float value);
 
 // One table row: the time in F7.3, the three values in F10.3, commas
-// between them and CR LF at the end.
+// between them and CR LF at the end; or the row from its values on.
 void edit_row(char *row, float t, float x, float y, float z);
+void edit_values(char *row, float x, float y, float z);
 
 // Four rows from four values of each column. False, with `rows` partly
 // written, when a kernel leaves a value to the general editing (asterisks,
@@ -43,13 +44,10 @@ void row_times(float *t, std::int32_t first, float dt);
 std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
                          const float *x, const float *y, const float *z);
 } // namespace sse2
-namespace avx2 {
-bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
-std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
-                         const float *x, const float *y, const float *z);
-} // namespace avx2
 // The kernel of an instruction set (null where this build or processor
-// has none), and of the chosen one.
+// has none), and of the chosen one. AVX2 edits as SSE2 does: fetching the
+// pieces by gathers takes fewer instructions, but more time on many
+// processors.
 RowKernel row_kernel(InstructionSet set);
 const RowKernel &chosen_row_kernel();
 

@@ -98,4 +98,15 @@ CDMG_ALWAYS_INLINE void place_field(char *out, std::uint32_t head, std::uint32_t
   std::memcpy(out + width - 4, text_at(decimals), decimal_bytes);
 }
 
+// The time field of a row when the sample interval is 0.01 s: the row's
+// time, (row - 1) / 100, has three decimals, the last one 0, up to row
+// 100000; its whole part and hundredths come from counting the rows. The
+// F7.3 editing of the row's time gives the same (the tests hold the two to
+// each other on every row).
+inline constexpr std::int32_t kLastCountedRow = 100000;
+CDMG_ALWAYS_INLINE void place_counted_time(char *out, std::uint32_t whole,
+                                           std::uint32_t hundredths) {
+  place_field<7>(out, last_four_columns(whole), 0, decimals_piece(10 * hundredths), false, 8);
+}
+
 } // namespace cdmg::pieces

@@ -173,23 +173,20 @@ void row_times(float *t, std::int32_t first, float dt) {
 
 namespace {
 
-// Inlined into the loop over a run of blocks.
-CDMG_ALWAYS_INLINE bool four_rows(char *rows, const float *t, const float *x, const float *y,
-                                  const float *z) {
+// The three values of four rows, and their line ends. Inlined into the loop
+// over a run of blocks.
+CDMG_ALWAYS_INLINE bool three_values(char *rows, const float *x, const float *y, const float *z) {
   // Column after column, each placed as soon as it is edited: fewer values
   // to keep at once.
-  FourLanes e;
   const auto column = [&](const float *values, char *out, std::size_t decimal_bytes) {
     const Scaled s = scaled(values);
     if (!below(s, kOnePiece))
       return place_in_two_pieces(s.narrow, s.low, s.high, out, decimal_bytes);
+    FourLanes e;
     edit_four_pieces<10, false>(s, e); // a minus always fits six columns here
     place_column<10, false>(out, e, decimal_bytes);
     return true;
   };
-  const Scaled time = scaled(t);
-  if (!below(time, kOnePiece) || !edit_four_pieces<7, false>(time, e)) return false;
-  place_column<7, false>(rows, e, 8);
   if (!column(x, rows + 8, 8) || !column(y, rows + 19, 8) || !column(z, rows + 30, 4)) {
     return false;
   }
@@ -200,6 +197,15 @@ CDMG_ALWAYS_INLINE bool four_rows(char *rows, const float *t, const float *x, co
   return true;
 }
 
+CDMG_ALWAYS_INLINE bool four_rows(char *rows, const float *t, const float *x, const float *y,
+                                  const float *z) {
+  const Scaled time = scaled(t);
+  FourLanes e;
+  if (!below(time, kOnePiece) || !edit_four_pieces<7, false>(time, e)) return false;
+  place_column<7, false>(rows, e, 8);
+  return three_values(rows, x, y, z);
+}
+
 } // namespace
 
 bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z) {
@@ -208,7 +214,7 @@ bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, 
 
 std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
                          const float *x, const float *y, const float *z) {
-  return edit_block_run<row_times, four_rows>(out, first, blocks, dt, x, y, z);
+  return edit_block_run<row_times, four_rows, three_values>(out, first, blocks, dt, x, y, z);
 }
 
 } // namespace cdmg::sse2

@@ -68,6 +68,19 @@ TEST(EditF, RowsAndTheirTimeColumn) {
     EXPECT_EQ(std::string(row, sizeof row),
               std::string(c.time) + ",     1.234,    -0.568,    12.500\r\n");
   }
+  // The run's blocks count their times: on every row the counted time is
+  // the edited one.
+  const std::vector<float> zeros(100000);
+  const cdmg::BlockRunEditor blocks = cdmg::chosen_row_kernel().blocks;
+  for (std::int32_t first = 1; first <= 100000; first += 4) {
+    char four[4 * cdmg::kRowBytes];
+    char one[cdmg::kRowBytes];
+    ASSERT_EQ(blocks(four, first, 1, 0.01f, zeros.data(), zeros.data(), zeros.data()), 1);
+    for (int k = 0; k < 4; ++k) {
+      cdmg::format_row(one, first + k, 0.01f, 0.0f, 0.0f, 0.0f);
+      ASSERT_EQ(std::string(four + k * cdmg::kRowBytes, 7), std::string(one, 7)) << first + k;
+    }
+  }
 }
 
 // Blocks of four rows, times included, by every kernel this processor runs,
