@@ -22,9 +22,10 @@ inline void row_times(float *t, std::int32_t first, float dt) {
 }
 
 // Rows from `first` (from 1) into `out`, at most `blocks` blocks of four;
-// returns how many blocks were edited. With the run's interval of 0.01 s
-// the times are counted (place_counted_time) and the kernel edits the
-// three values of each row; with any other, it edits the times too.
+// returns how many blocks were edited. With the run's interval
+// (kSampleInterval, 0.01 s) the times are counted (place_counted_time) and
+// the kernel edits the three values of each row; with any other, it edits
+// the times too.
 template <void (*times)(float *t, std::int32_t first, float dt),
           bool (*four_rows)(char *rows, const float *t, const float *x, const float *y,
                             const float *z),
@@ -33,7 +34,7 @@ CDMG_ALWAYS_INLINE std::int32_t edit_block_run(char *out, std::int32_t first, st
                                                float dt, const float *x, const float *y,
                                                const float *z) {
   std::int32_t block = 0;
-  if (dt == 0.01f && first + 4 * blocks - 1 <= pieces::kLastCountedRow) {
+  if (dt == kSampleInterval && first + 4 * blocks - 1 <= pieces::kLastCountedRow) {
     auto whole = static_cast<std::uint32_t>(first - 1) / 100;
     auto hundredths = static_cast<std::uint32_t>(first - 1) % 100;
     for (; block < blocks; ++block, first += 4, out += 4 * kRowBytes) {

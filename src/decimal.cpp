@@ -26,8 +26,8 @@ double c_to_double(std::uint64_t digits, int exponent) {
 }
 
 char *c_format(char *out, double value, Notation notation, int precision) {
-  const char *const spec = notation == Notation::fixed ? "%.*f" : "%.*e";
-  return out + std::snprintf(out, kFormatRoom, spec, precision, value);
+  const char *const conversion = notation == Notation::fixed ? "%.*f" : "%.*e";
+  return out + std::snprintf(out, kFormatRoom, conversion, precision, value);
 }
 
 #if CDMG_FLOAT_CHARCONV

@@ -70,9 +70,8 @@ std::int32_t read_full_records(Io &io, float *samples, std::int32_t first) {
   if (frame.end_of_file(kFileUnit)) return 0;
   std::size_t size = 0;
   const char *text = frame.buffered_input(kFileUnit, size);
-  // Records that fit the array whole, and no more than the bytes could hold.
-  const std::size_t most = std::min(
-      static_cast<std::size_t>(kCapacity - first + 1) / kFieldsPerRecord, size / (kTextWidth + 1));
+  // Records that fit the array whole; the kernel stops where the bytes do.
+  const auto most = static_cast<std::size_t>(kCapacity - first + 1) / kFieldsPerRecord;
   if (most == 0) return 0;
   std::size_t used = 0;
   const std::size_t count =

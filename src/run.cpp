@@ -53,7 +53,7 @@ std::int32_t run_sequence(Frame &frame, Samples &samples) {
   set_text(infile1, "WKZ-base-N022.txt");
   set_text(infile2, "WKZ-base-N292.txt");
   set_text(infile3, "WKZ-base-UP.txt");
-  const float dt = 0.01f;
+  const float dt = kSampleInterval;
   io.console(ListLine().text(" assumed dt =").real(dt).end());
   // Each component leaves its count; the third's is the one that counts.
   read_component(io, text_of(infile1), samples.x);

@@ -21,6 +21,9 @@ inline constexpr std::size_t kTextWidth = 80;
 // Sample positions 1 to 33000 of an array are its indices 0 to 32999.
 inline constexpr std::int32_t kCapacity = 33000;
 
+// The sample interval of every run, seconds.
+inline constexpr float kSampleInterval = 0.01f;
+
 // A table row: time, three values, CR LF.
 inline constexpr std::size_t kRowBytes = 42;
 
