@@ -78,7 +78,25 @@ inline std::string common_field(Draw &draw) {
 inline std::string mutated_record(std::uint64_t seed, int mutations) {
   Draw draw(seed);
   std::string record;
-  for (int k = 0; k < 8; ++k) record += common_field(draw);
+  if (draw.next(3) == 0) {
+    // One fixed-point layout in every field, as one format writes a record,
+    // with a field of another shape here and there.
+    char format[16];
+    std::snprintf(format, sizeof format, "%%%s10.%uf", draw.next(4) == 0 ? "+" : "", draw.next(9));
+    for (int k = 0; k < 8; ++k) {
+      if (draw.next(6) == 0) {
+        record += common_field(draw);
+        continue;
+      }
+      char text[32];
+      const double value = (static_cast<double>(draw.next(2000000)) - 1000000.0) /
+                           static_cast<double>(1u << draw.next(20));
+      std::snprintf(text, sizeof text, format, value);
+      record += std::string(text, 10);
+    }
+  } else {
+    for (int k = 0; k < 8; ++k) record += common_field(draw);
+  }
   static const char kTelling[] = "0123456789 +-.,EeDdX\n\r\x1a";
   for (int k = 0; k < mutations; ++k) {
     const std::size_t at = draw.next(80);
