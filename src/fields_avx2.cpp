@@ -96,6 +96,17 @@ template <typename T> constexpr std::array<T, 32 / sizeof(T)> splat(T value) {
   all.fill(value);
   return all;
 }
+constexpr std::array<std::array<std::int8_t, 16>, 11> make_point_closings() {
+  std::array<std::array<std::int8_t, 16>, 11> closings{};
+  for (int p = 0; p <= 10; ++p) {
+    for (int c = 0; c < 16; ++c) {
+      const int from = c >= 10 ? -1 : c <= p && p < 10 ? c - 1 : c;
+      closings[p][c] = static_cast<std::int8_t>(from < 0 ? -128 : from);
+    }
+  }
+  return closings;
+}
+
 struct alignas(32) Constants {
   // Before the point only blanks, a sign and digits: min(byte, '0') - ' '
   // is 0, 11, 13 or 16 for them (the range check leaves no other byte from
@@ -110,10 +121,40 @@ struct alignas(32) Constants {
   std::array<char, 32> six = splat('\x06');
   std::array<char, 32> digit_code = splat('6');
   std::array<char, 32> sign_code = splat('\x2F');
+  std::array<char, 32> lower_case = splat('\x20');
+  std::array<char, 32> letter_e = splat('e');
+  std::array<char, 32> letter_d = splat('d');
+  std::array<char, 32> plus = splat('+');
+  std::array<char, 32> nine = splat('\x09');
+  // A column mask's bits spread to bytes: bytes 0 to 7 take bits 0 to 7 of
+  // the mask's first byte, bytes 8 to 15 those of its second.
+  std::array<char, 16> spread = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1};
+  std::array<unsigned char, 16> bit_of_column = {1, 2, 4, 8, 16, 32, 64, 128,
+                                                 1, 2, 4, 8, 16, 32, 64, 128};
+  // The ten columns' digits to one integer: pairs, then groups of four
+  // columns, the last group holding columns 8 and 9 alone.
+  std::array<std::int8_t, 16> pair_weights = {10, 1, 10, 1, 10, 1, 10, 1, 10, 1, 10, 1, 0, 0, 0, 0};
+  std::array<std::int16_t, 8> group_weights = {100, 1, 100, 1, 1, 0, 0, 0};
   std::array<std::int32_t, 8> field_order = {0, 4, 1, 5, 2, 6, 3, 7};
   std::array<std::int32_t, 8> minus_to_sign = splat(std::int32_t{-2});
+  // By the point's column (10: none), the shuffle that moves each column
+  // before it one to the right, over the point, and clears the rest.
+  std::array<std::array<std::int8_t, 16>, 11> close_point = make_point_closings();
 };
 constexpr Constants kConstants{};
+
+// GCC sees through a constant table and builds each value in registers
+// again on every record (mov, vmovd, vpbroadcastb); through a pointer that
+// an empty asm statement hides from it, each instruction takes its own from
+// memory. Trick, "optimization barrier" (as Google Benchmark's
+// DoNotOptimize).
+inline const Constants &constants() {
+  const Constants *table = &kConstants;
+#if defined(__GNUC__)
+  asm("" : "+r"(table));
+#endif
+  return *table;
+}
 
 template <typename T> CDMG_TARGET_AVX2 inline __m256i vector(const T &table) {
   return _mm256_load_si256(reinterpret_cast<const __m256i *>(&table));
@@ -127,7 +168,7 @@ struct TwoFields {
 
 // Fields in the low and the high lane, each from its column 0.
 CDMG_TARGET_AVX2 inline TwoFields two_fields(__m256i text, const Layout &l) {
-  const Constants &k = kConstants;
+  const Constants &k = constants();
   const __m256i outside =
       _mm256_cmpgt_epi8(_mm256_sub_epi8(text, vector(l.biased_low)), vector(l.biased_width));
   const __m256i allowed =
@@ -181,7 +222,7 @@ inline int point_column(std::uint32_t points) {
 // fields show (field 0's where no two agree); the fields that break it in
 // `bad` (all eight when that field has no point in columns 1 to 9).
 CDMG_TARGET_AVX2 inline unsigned laid_out_fields(const char *record80, float *values) {
-  const Constants &k = kConstants;
+  const Constants &k = constants();
   const __m256i text01 = load_pair(record80, 0);
   const __m256i text23 = load_pair(record80, 1);
   const auto points01 =
@@ -221,18 +262,104 @@ CDMG_TARGET_AVX2 inline unsigned laid_out_fields(const char *record80, float *va
   return bad;
 }
 
+template <typename T> CDMG_TARGET_AVX2 inline __m128i vector128(const T &table) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i *>(&table));
+}
+
+// A bit per column of the field's ten where `text` equals `bytes`.
+CDMG_TARGET_AVX2 inline unsigned columns_where(__m128i text, const std::array<char, 32> &bytes) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(text, vector128(bytes)))) & 0x3FF;
+}
+
+// A field of another spelling than the record's layout, in bytes 0 to 9 of
+// `text`: [sign] digits [. digits] [(letter [sign] | sign) digits], blanks
+// before and after ("-1.9160E+0", " 3.9380+01", "-0.0138   ", "   -138000").
+// True and its value; false leaves the field to the rule (a blank inside,
+// a comma, no digits, ...).
+CDMG_TARGET_AVX2 inline bool spelled_field(__m128i text, float &value) {
+  const Constants &k = constants();
+  const unsigned blank = columns_where(text, k.blank);
+  const unsigned point = columns_where(text, k.point);
+  const unsigned minus = columns_where(text, k.minus);
+  const unsigned sign = minus | columns_where(text, k.plus);
+  // OR 0x20 makes 'E' and 'e' one byte, 'D' and 'd' another.
+  const __m128i lower = _mm_or_si128(text, vector128(k.lower_case));
+  const unsigned letter = columns_where(lower, k.letter_e) | columns_where(lower, k.letter_d);
+  const __m128i offset = _mm_sub_epi8(text, vector128(k.zero));
+  const __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(offset, vector128(k.nine)), offset);
+  const unsigned digit = static_cast<unsigned>(_mm_movemask_epi8(is_digit)) & 0x3FF;
+  const unsigned body = 0x3FF & ~blank;
+  if ((blank | point | sign | letter | digit) != 0x3FF || body == 0) return false;
+  const int first = std::countr_zero(body);
+  const unsigned end = 1u << (32 - std::countl_zero(body)); // the column after the last
+  if ((blank & (end - (1u << first))) != 0) return false;   // a blank inside
+  const unsigned lead = sign & (1u << first);
+  const unsigned exponent_sign = sign & ~lead;
+  // Where the exponent starts: its letter, or its (first) sign without one;
+  // the column after the field where it has none.
+  const unsigned exponent_start = letter != 0          ? letter
+                                  : exponent_sign != 0 ? exponent_sign & (0u - exponent_sign)
+                                                       : end;
+  const unsigned mantissa = exponent_start - 1; // the columns before it
+  if ((letter & (letter - 1)) != 0 || (point & (point - 1)) != 0 ||
+      (exponent_sign & ~(letter != 0 ? letter << 1 : exponent_start)) != 0 ||
+      (point & ~mantissa) != 0)
+    return false;
+  const unsigned mantissa_digits = digit & mantissa;
+  const unsigned exponent_digits = digit & ~mantissa;
+  if (mantissa_digits == 0 || (exponent_start != end && exponent_digits == 0)) return false;
+  // The mantissa's digits alone, those before the point moved over it: one
+  // integer, as the layouts' fields are summed.
+  const __m128i keep = _mm_cmpeq_epi8(
+      _mm_and_si128(_mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(mantissa_digits)),
+                                     vector128(k.spread)),
+                    vector128(k.bit_of_column)),
+      vector128(k.bit_of_column));
+  const int point_column = point != 0 ? std::countr_zero(point) : 10;
+  const __m128i closed =
+      _mm_shuffle_epi8(_mm_and_si128(offset, keep), vector128(k.close_point[point_column]));
+  const __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(closed, vector128(k.pair_weights)),
+                                        vector128(k.group_weights));
+  const auto digits = static_cast<std::uint64_t>(_mm_cvtsi128_si32(groups)) * 1000000 +
+                      static_cast<std::uint64_t>(_mm_extract_epi32(groups, 1)) * 100 +
+                      static_cast<std::uint64_t>(_mm_extract_epi32(groups, 2));
+  alignas(16) unsigned char columns[16];
+  _mm_store_si128(reinterpret_cast<__m128i *>(columns), offset);
+  std::int64_t exponent = 0;
+  for (unsigned left = exponent_digits; left != 0; left &= left - 1)
+    exponent = exponent * 10 + columns[std::countr_zero(left)];
+  if ((exponent_sign & minus) != 0) exponent = -exponent;
+  // The digits weigh 10^(9 - column); a point at p puts the last before it
+  // at 10^0, and without one the last digit's column L does, less the four
+  // implied decimals.
+  exponent += point != 0 ? point_column - 9
+                         : 31 - std::countl_zero(mantissa_digits) - 9 - rule::kImpliedDecimals;
+  value = digits == 0 ? 0.0f : decimal_to_float(digits, exponent, (lead & minus) != 0);
+  return true;
+}
+
+// Field `field` (0 to 7) of the record, as spelled_field reads it or else
+// by the rule, when it takes its ten columns.
+CDMG_TARGET_AVX2 inline bool other_field(const char *record80, int field, float &value) {
+  // The last field from the record's last 16 columns, moved to column 0:
+  // nothing is read past the record.
+  const __m128i text =
+      field < 7
+          ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(record80 + 10 * field))
+          : _mm_srli_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(record80 + 64)), 6);
+  return spelled_field(text, value) || rule::record_field(record80, field, value);
+}
+
 // Any record but one of the SMC shape, kept out of that common path: fixed
-// point of one layout, with a field or two of other spellings by the rule;
-// the CDMG shape, other layouts and more such fields the SSE2 way.
+// point of one layout, with the fields of other spellings one by one; the
+// CDMG shape, and records of no one layout, the SSE2 way.
 [[gnu::noinline]] CDMG_TARGET_AVX2 bool read_other_record(const char *record80, float *values) {
-  if (record80[6] == 'E' || record80[7] == 'E') {
-    return sse2::read_full_record_fields(record80, values);
-  }
+  if (record80[6] == 'E') return sse2::read_full_record_fields(record80, values);
   const unsigned bad = laid_out_fields(record80, values);
   if (bad == 0xFF) return sse2::read_full_record_fields(record80, values);
   for (unsigned left = bad; left != 0; left &= left - 1) {
     const int field = std::countr_zero(left);
-    if (!rule::record_field(record80, field, values[field])) return false;
+    if (!other_field(record80, field, values[field])) return false;
   }
   return true;
 }
