@@ -1,8 +1,9 @@
 // The AVX2 kernel of the record reading: fixed point laid out alike in
 // every field, as one format writes a whole record ("%10.4f" puts the point
 // in column 5 of each field: "   -0.0138", "  +43.0246", "    -.787" from
-// F10.3), two fields to a register. The exponent shapes, and records of
-// another layout, go the SSE2 way.
+// F10.3), two fields to a register; a field of another spelling among them
+// alone. The exponent shapes, and records of no one layout, go the SSE2
+// way.
 #include "fields.h"
 
 #include "simd.h"
