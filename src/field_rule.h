@@ -32,6 +32,18 @@ inline bool is_exponent_letter(unsigned char c) {
   return c == 'E' || c == 'e' || c == 'D' || c == 'd';
 }
 
+// decimal_to_float with its common case inline: at most ten digits, and a
+// power of ten that is an exact double (Clinger's fast path, as there).
+CDMG_ALWAYS_INLINE float digits_to_float(std::uint64_t digits, std::int64_t exponent,
+                                         bool negative) {
+  if (exponent < -22 || exponent > 22) return decimal_to_float(digits, exponent, negative);
+  const double d = static_cast<double>(digits);
+  const auto single =
+      static_cast<float>(exponent >= 0 ? d * kExactPowers[static_cast<std::size_t>(exponent)]
+                                       : d / kExactPowers[static_cast<std::size_t>(-exponent)]);
+  return negative ? -single : single;
+}
+
 // Inlined where a record of 80 columns is read field by field; out of line
 // as read_real_field.
 CDMG_ALWAYS_INLINE RealField field_by_rule(const RecordView &record, std::size_t &pos) {
@@ -91,7 +103,7 @@ CDMG_ALWAYS_INLINE RealField field_by_rule(const RecordView &record, std::size_t
   if (digits == 0) return {FieldStatus::value, 0.0f};
   if (exponent_negative) exponent = -exponent;
   const std::int64_t scale = exponent - (has_point ? fraction_digits : kImpliedDecimals);
-  return {FieldStatus::value, decimal_to_float(digits, scale, negative)};
+  return {FieldStatus::value, digits_to_float(digits, scale, negative)};
 }
 
 // A field of an 80-column record read by the rule, when it takes exactly

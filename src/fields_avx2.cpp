@@ -222,7 +222,7 @@ inline int point_column(std::uint32_t points) {
 // The eight values of a record of the layout that two of its first three
 // fields show (field 0's where no two agree); the fields that break it in
 // `bad` (all eight when that field has no point in columns 1 to 9).
-CDMG_TARGET_AVX2 inline unsigned laid_out_fields(const char *record80, float *values) {
+CDMG_TARGET_AVX2 CDMG_ALWAYS_INLINE unsigned laid_out_fields(const char *record80, float *values) {
   const Constants &k = constants();
   const __m256i text01 = load_pair(record80, 0);
   const __m256i text23 = load_pair(record80, 1);
@@ -335,7 +335,7 @@ CDMG_TARGET_AVX2 inline bool spelled_field(__m128i text, float &value) {
   // implied decimals.
   exponent += point != 0 ? point_column - 9
                          : 31 - std::countl_zero(mantissa_digits) - 9 - rule::kImpliedDecimals;
-  value = digits == 0 ? 0.0f : decimal_to_float(digits, exponent, (lead & minus) != 0);
+  value = digits == 0 ? 0.0f : rule::digits_to_float(digits, exponent, (lead & minus) != 0);
   return true;
 }
 
