@@ -222,7 +222,7 @@ inline int point_column(std::uint32_t points) {
 // The eight values of a record of the layout that two of its first three
 // fields show (field 0's where no two agree); the fields that break it in
 // `bad` (all eight when that field has no point in columns 1 to 9).
-CDMG_TARGET_AVX2 CDMG_ALWAYS_INLINE unsigned laid_out_fields(const char *record80, float *values) {
+CDMG_ALWAYS_INLINE CDMG_TARGET_AVX2 unsigned laid_out_fields(const char *record80, float *values) {
   const Constants &k = constants();
   const __m256i text01 = load_pair(record80, 0);
   const __m256i text23 = load_pair(record80, 1);
@@ -316,9 +316,9 @@ CDMG_TARGET_AVX2 inline bool spelled_field(__m128i text, float &value) {
                                      vector128(k.spread)),
                     vector128(k.bit_of_column)),
       vector128(k.bit_of_column));
-  const int point_column = point != 0 ? std::countr_zero(point) : 10;
+  const int point_at = point != 0 ? std::countr_zero(point) : 10;
   const __m128i closed =
-      _mm_shuffle_epi8(_mm_and_si128(offset, keep), vector128(k.close_point[point_column]));
+      _mm_shuffle_epi8(_mm_and_si128(offset, keep), vector128(k.close_point[point_at]));
   const __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(closed, vector128(k.pair_weights)),
                                         vector128(k.group_weights));
   const auto digits = static_cast<std::uint64_t>(_mm_cvtsi128_si32(groups)) * 1000000 +
@@ -333,7 +333,7 @@ CDMG_TARGET_AVX2 inline bool spelled_field(__m128i text, float &value) {
   // The digits weigh 10^(9 - column); a point at p puts the last before it
   // at 10^0, and without one the last digit's column L does, less the four
   // implied decimals.
-  exponent += point != 0 ? point_column - 9
+  exponent += point != 0 ? point_at - 9
                          : 31 - std::countl_zero(mantissa_digits) - 9 - rule::kImpliedDecimals;
   value = digits == 0 ? 0.0f : rule::digits_to_float(digits, exponent, (lead & minus) != 0);
   return true;
@@ -346,7 +346,8 @@ CDMG_TARGET_AVX2 inline bool other_field(const char *record80, int field, float 
   // nothing is read past the record.
   const __m128i text =
       field < 7
-          ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(record80 + 10 * field))
+          ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(
+                record80 + 10 * static_cast<std::ptrdiff_t>(field)))
           : _mm_srli_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(record80 + 64)), 6);
   return spelled_field(text, value) || rule::record_field(record80, field, value);
 }
