@@ -32,16 +32,25 @@ inline bool is_exponent_letter(unsigned char c) {
   return c == 'E' || c == 'e' || c == 'D' || c == 'd';
 }
 
-// decimal_to_float with its common case inline: at most ten digits, and a
-// power of ten that is an exact double (Clinger's fast path, as there).
-CDMG_ALWAYS_INLINE float digits_to_float(std::uint64_t digits, std::int64_t exponent,
-                                         bool negative) {
-  if (exponent < -22 || exponent > 22) return decimal_to_float(digits, exponent, negative);
+// The value digits x 10^exponent rounded to single precision, when both are
+// exact doubles (digits below 2^53, the exponent from -22 to 22). Trick,
+// "Clinger's fast path" (W. D. Clinger, "How to read floating point numbers
+// accurately", 1990): the one rounding of the product or quotient gives the
+// nearest double.
+CDMG_ALWAYS_INLINE float exact_decimal_to_float(std::uint64_t digits, std::int64_t exponent,
+                                                bool negative) {
   const double d = static_cast<double>(digits);
   const auto single =
       static_cast<float>(exponent >= 0 ? d * kExactPowers[static_cast<std::size_t>(exponent)]
                                        : d / kExactPowers[static_cast<std::size_t>(-exponent)]);
   return negative ? -single : single;
+}
+
+// decimal_to_float for at most ten digits, its common case inline.
+CDMG_ALWAYS_INLINE float digits_to_float(std::uint64_t digits, std::int64_t exponent,
+                                         bool negative) {
+  if (exponent < -22 || exponent > 22) return decimal_to_float(digits, exponent, negative);
+  return exact_decimal_to_float(digits, exponent, negative);
 }
 
 // Inlined where a record of 80 columns is read field by field; out of line

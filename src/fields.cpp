@@ -9,8 +9,6 @@
 
 namespace cdmg {
 
-using rule::kExactPowers;
-
 TextField read_text_field(const RecordView &record, char *out) {
   if (record.length < kTextWidth && !record.line_feed) return TextField::end_of_file;
   const std::size_t taken = record.length < kTextWidth ? record.length : kTextWidth;
@@ -32,18 +30,9 @@ double decimal_to_double_by_library(std::uint64_t digits, std::int64_t exponent)
 } // namespace
 
 float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negative) {
-  double wide;
-  if (digits < (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
-    // Trick, "Clinger's fast path" (W. D. Clinger, "How to read floating
-    // point numbers accurately", 1990): both operands are exact doubles, so
-    // the one rounding of the product or quotient gives the nearest double.
-    const double d = static_cast<double>(digits);
-    wide = exponent >= 0 ? d * kExactPowers[static_cast<std::size_t>(exponent)]
-                         : d / kExactPowers[static_cast<std::size_t>(-exponent)];
-  } else {
-    wide = decimal_to_double_by_library(digits, exponent);
-  }
-  const auto single = static_cast<float>(wide);
+  if (digits < (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22)
+    return rule::exact_decimal_to_float(digits, exponent, negative);
+  const auto single = static_cast<float>(decimal_to_double_by_library(digits, exponent));
   return negative ? -single : single;
 }
 

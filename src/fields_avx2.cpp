@@ -202,15 +202,20 @@ CDMG_TARGET_AVX2 inline __m256i any_by_field(__m256i f01, __m256i f23, __m256i f
   return _mm256_packs_epi16(_mm256_packs_epi16(f01, f23), _mm256_packs_epi16(f45, f67));
 }
 
+// Field `field` (0 to 7) of the record in bytes 0 to 9. The last comes
+// from the record's last 16 columns, moved to column 0: nothing is read
+// past the record.
+CDMG_TARGET_AVX2 inline __m128i load_field(const char *record80, int field) {
+  return field < 7
+             ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(
+                   record80 + 10 * static_cast<std::ptrdiff_t>(field)))
+             : _mm_srli_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(record80 + 64)), 6);
+}
+
+// Fields 2i and 2i + 1, in the low and the high lane.
 CDMG_TARGET_AVX2 inline __m256i load_pair(const char *record80, int i) {
-  const char *first = record80 + 20 * static_cast<std::ptrdiff_t>(i);
-  // The last field from the record's last 16 columns, moved to column 0:
-  // nothing is read past the record.
-  const __m128i second =
-      i < 3 ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(first + 10))
-            : _mm_srli_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(record80 + 64)), 6);
-  return _mm256_inserti128_si256(
-      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(first))), second, 1);
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(load_field(record80, 2 * i)),
+                                 load_field(record80, 2 * i + 1), 1);
 }
 
 // The column of a field's first point in columns 1 to 9 (bits 0 to 15 of
@@ -342,14 +347,8 @@ CDMG_TARGET_AVX2 inline bool spelled_field(__m128i text, float &value) {
 // Field `field` (0 to 7) of the record, as spelled_field reads it or else
 // by the rule, when it takes its ten columns.
 CDMG_TARGET_AVX2 inline bool other_field(const char *record80, int field, float &value) {
-  // The last field from the record's last 16 columns, moved to column 0:
-  // nothing is read past the record.
-  const __m128i text =
-      field < 7
-          ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(
-                record80 + 10 * static_cast<std::ptrdiff_t>(field)))
-          : _mm_srli_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(record80 + 64)), 6);
-  return spelled_field(text, value) || rule::record_field(record80, field, value);
+  return spelled_field(load_field(record80, field), value) ||
+         rule::record_field(record80, field, value);
 }
 
 // The fields of a laid-out record that break its layout (`bad`, a bit a
