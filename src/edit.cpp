@@ -75,9 +75,14 @@ RowKernel row_kernel(InstructionSet set) {
   case InstructionSet::plain:
     return {scalar::edit_four_rows, scalar::edit_blocks};
   case InstructionSet::sse2:
-  case InstructionSet::avx2:
 #if CDMG_HAVE_SSE2
     return {sse2::edit_four_rows, sse2::edit_blocks};
+#else
+    return {};
+#endif
+  case InstructionSet::avx2:
+#if CDMG_BUILD_AVX2
+    return {avx2::edit_four_rows, avx2::edit_blocks};
 #else
     return {};
 #endif

@@ -44,10 +44,16 @@ void row_times(float *t, std::int32_t first, float dt);
 std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
                          const float *x, const float *y, const float *z);
 } // namespace sse2
+namespace avx2 {
+// Eight rows at a step in the run's blocks.
+bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
+std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
+                         const float *x, const float *y, const float *z);
+} // namespace avx2
 // The kernel of an instruction set (null where this build or processor
-// has none), and of the chosen one. AVX2 edits as SSE2 does: fetching the
-// pieces by gathers takes fewer instructions, but more time on many
-// processors.
+// has none), and of the chosen one. The pieces are fetched one by one in
+// every kernel: by gathers it takes fewer instructions, but more time on
+// many processors.
 RowKernel row_kernel(InstructionSet set);
 const RowKernel &chosen_row_kernel();
 

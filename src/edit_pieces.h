@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "shared_types.h"
 #include "simd.h"
 
 namespace cdmg::pieces {
@@ -98,15 +99,24 @@ CDMG_ALWAYS_INLINE void place_field(char *out, std::uint32_t head, std::uint32_t
   std::memcpy(out + width - 4, text_at(decimals), decimal_bytes);
 }
 
-// The time field of a row when the sample interval is 0.01 s: the row's
-// time, (row - 1) / 100, has three decimals, the last one 0, up to row
-// 100000; its whole part and hundredths come from counting the rows. The
-// F7.3 editing of the row's time gives the same (the tests hold the two to
-// each other on every row).
+// The time fields of `rows` rows from one whose time is whole + hundredths
+// / 100, when the sample interval is 0.01 s and the hundredths do not pass
+// 99: the row's time, (row - 1) / 100, has three decimals, the last one 0,
+// up to row 100000; its whole part and hundredths come from counting the
+// rows. The F7.3 editing of the row's time gives the same (the tests hold
+// the two to each other on every row).
 inline constexpr std::int32_t kLastCountedRow = 100000;
-CDMG_ALWAYS_INLINE void place_counted_time(char *out, std::uint32_t whole,
-                                           std::uint32_t hundredths) {
-  place_field<7>(out, last_four_columns(whole), 0, decimals_piece(10 * hundredths), false, 8);
+template <int rows>
+CDMG_ALWAYS_INLINE void place_counted_times(char *out, std::uint32_t whole,
+                                            std::uint32_t hundredths) {
+  // The whole part's four columns are read once.
+  char head[4];
+  std::memcpy(head, text_at(last_four_columns(whole)), 4);
+  const char *decimals = text_at(decimals_piece(10 * hundredths));
+  for (int row = 0; row < rows; ++row) {
+    std::memcpy(out + row * kRowBytes, head, 4);
+    std::memcpy(out + row * kRowBytes + 3, decimals + row * decimals_piece(10), 8);
+  }
 }
 
 } // namespace cdmg::pieces

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <immintrin.h>
 
+#include "avx2_constants.h"
 #include "field_rule.h"
 #include "fields_exponent.h"
 #include "record_run.h"
@@ -90,13 +91,7 @@ constexpr std::array<Layout, 10> make_layouts() {
 }
 constexpr std::array<Layout, 10> kLayouts = make_layouts();
 
-// The kernel's constants in memory, where each instruction takes its own
-// as an operand (set1 would build each in registers, on every record).
-template <typename T> constexpr std::array<T, 32 / sizeof(T)> splat(T value) {
-  std::array<T, 32 / sizeof(T)> all{};
-  all.fill(value);
-  return all;
-}
+// The kernel's constants, read from memory (avx2_constants.h).
 constexpr std::array<std::array<std::int8_t, 16>, 11> make_point_closings() {
   std::array<std::array<std::int8_t, 16>, 11> closings{};
   for (int p = 0; p <= 10; ++p) {
@@ -144,21 +139,8 @@ struct alignas(32) Constants {
 };
 constexpr Constants kConstants{};
 
-// GCC sees through a constant table and builds each value in registers
-// again on every record (mov, vmovd, vpbroadcastb); through a pointer that
-// an empty asm statement hides from it, each instruction takes its own from
-// memory. Trick, "optimization barrier" (as Google Benchmark's
-// DoNotOptimize).
 inline const Constants &constants() {
-  const Constants *table = &kConstants;
-#if defined(__GNUC__)
-  asm("" : "+r"(table));
-#endif
-  return *table;
-}
-
-template <typename T> CDMG_TARGET_AVX2 inline __m256i vector(const T &table) {
-  return _mm256_load_si256(reinterpret_cast<const __m256i *>(&table));
+  return in_memory(kConstants);
 }
 
 struct TwoFields {

@@ -68,25 +68,32 @@ TEST(EditF, RowsAndTheirTimeColumn) {
     EXPECT_EQ(std::string(row, sizeof row),
               std::string(c.time) + ",     1.234,    -0.568,    12.500\r\n");
   }
-  // The run's blocks count their times: on every row the counted time is
-  // the edited one.
+  // Every kernel's blocks count their times, in runs from an odd block and
+  // an even one: on every row the counted time is the edited one.
   const std::vector<float> zeros(100000);
-  const cdmg::BlockRunEditor blocks = cdmg::chosen_row_kernel().blocks;
-  for (std::int32_t first = 1; first <= 100000; first += 4) {
-    char four[4 * cdmg::kRowBytes];
-    char one[cdmg::kRowBytes];
-    ASSERT_EQ(blocks(four, first, 1, 0.01f, zeros.data(), zeros.data(), zeros.data()), 1);
-    for (int k = 0; k < 4; ++k) {
-      cdmg::format_row(one, first + k, 0.01f, 0.0f, 0.0f, 0.0f);
-      ASSERT_EQ(std::string(four + k * cdmg::kRowBytes, 7), std::string(one, 7)) << first + k;
+  std::vector<char> rows(100000 * cdmg::kRowBytes);
+  for (const cdmg::InstructionSet set : cdmg::kInstructionSets) {
+    const cdmg::BlockRunEditor blocks = cdmg::row_kernel(set).blocks;
+    if (!blocks) continue;
+    for (const std::int32_t first : {1, 5}) {
+      const std::int32_t count = (100001 - first) / 4;
+      ASSERT_EQ(blocks(rows.data(), first, count, 0.01f, zeros.data(), zeros.data(), zeros.data()),
+                count);
+      for (std::int32_t k = 0; k < 4 * count; ++k) {
+        char one[cdmg::kRowBytes];
+        cdmg::format_row(one, first + k, 0.01f, 0.0f, 0.0f, 0.0f);
+        ASSERT_EQ(std::string(&rows[static_cast<std::size_t>(k) * cdmg::kRowBytes], 7),
+                  std::string(one, 7))
+            << cdmg::name_of(set) << " row " << first + k;
+      }
     }
   }
 }
 
-// Blocks of four rows, times included, by every kernel this processor runs,
-// where they are taken, are the four rows one by one; a kernel declines a
-// block with a value that needs the general editing.
-TEST(EditF, FourRowsAreFourSingleRows) {
+// Runs of one block of four rows or two, times included, by every kernel
+// this processor runs, where they are taken, are the rows one by one; a
+// kernel declines a block with a value that needs the general editing.
+TEST(EditF, BlockRunsAreSingleRows) {
   std::vector<cdmg::BlockRunEditor> kernels;
   for (const cdmg::InstructionSet set : cdmg::kInstructionSets) {
     if (const cdmg::BlockRunEditor kernel = cdmg::row_kernel(set).blocks) kernels.push_back(kernel);
@@ -104,9 +111,10 @@ TEST(EditF, FourRowsAreFourSingleRows) {
     int taken = 0;
     for (int block = 0; block < 200000; ++block) {
       // Rows from 1 to past the time column's width.
-      const auto first = static_cast<std::int32_t>(1 + random() % 100010);
+      const auto first = static_cast<std::int32_t>(1 + random() % 100006);
+      const std::int32_t count = 1 + block % 2;
       for (auto &column : columns) {
-        for (int k = 0; k < 4; ++k) {
+        for (int k = 0; k < 4 * count; ++k) {
           const auto pick = random() % 8;
           column[static_cast<std::size_t>(first - 1 + k)] =
               pick == 0 ? specials[random() % std::size(specials)]
@@ -118,20 +126,20 @@ TEST(EditF, FourRowsAreFourSingleRows) {
         }
       }
       const float dt = block % 3 == 0 ? -0.01f : 0.01f;
-      char four[4 * cdmg::kRowBytes];
-      if (kernel(four, first, 1, dt, columns[0].data(), columns[1].data(), columns[2].data()) == 0)
-        continue;
-      ++taken;
-      for (int k = 0; k < 4; ++k) {
+      char eight[8 * cdmg::kRowBytes];
+      const std::int32_t edited =
+          kernel(eight, first, count, dt, columns[0].data(), columns[1].data(), columns[2].data());
+      taken += edited;
+      for (int k = 0; k < 4 * edited; ++k) {
         const auto at = static_cast<std::size_t>(first - 1 + k);
         char one[cdmg::kRowBytes];
         cdmg::format_row(one, first + k, dt, columns[0][at], columns[1][at], columns[2][at]);
-        ASSERT_EQ(std::string(four + k * cdmg::kRowBytes, cdmg::kRowBytes),
+        ASSERT_EQ(std::string(eight + k * cdmg::kRowBytes, cdmg::kRowBytes),
                   std::string(one, cdmg::kRowBytes))
             << "row " << first + k;
       }
     }
-    EXPECT_GT(taken, 1000);
+    EXPECT_GT(taken, 1000); // blocks
   }
 }
 
