@@ -19,6 +19,7 @@ using namespace pieces;
 
 namespace {
 
+// The kernel's constants, read from memory (avx2_constants.h).
 struct alignas(32) Constants {
   std::array<std::uint64_t, 4> magnitude = splat(std::uint64_t{0x7FFFFFFFFFFFFFFF});
   std::array<double, 4> thousand = splat(1000.0);
@@ -35,14 +36,14 @@ struct Scaled {
   __m256d low, high;
 };
 
-// The values of eight rows, or of four twice over (the lanes of the second
-// four then repeat the first's work).
 CDMG_ALWAYS_INLINE CDMG_TARGET_AVX2 __m256d magnitude_times_1000(const float *four,
                                                                  const Constants &k) {
   return _mm256_mul_pd(
       _mm256_and_pd(_mm256_cvtps_pd(_mm_loadu_ps(four)), _mm256_castsi256_pd(vector(k.magnitude))),
       _mm256_castsi256_pd(vector(k.thousand)));
 }
+// The values of eight rows, or of four twice over (the lanes of the second
+// four then repeat the first's work).
 template <int rows>
 CDMG_ALWAYS_INLINE CDMG_TARGET_AVX2 Scaled scaled(const float *values, const Constants &k) {
   return {rows == 8 ? _mm256_loadu_ps(values)
@@ -82,7 +83,7 @@ CDMG_ALWAYS_INLINE CDMG_TARGET_AVX2 bool edit_eight_pieces(const Scaled &s, cons
   const __m256i thousandth = vector(k.thousandth);
   const __m256i whole =
       two_pieces ? divide_by_1000<41>(n, _mm256_set1_epi32(static_cast<int>(2199023256u)))
-                 : divide_by_1000<32>(n, thousandth);
+                 : divide_by_1000<32>(n, thousandth); // n below 2^41 / 448, and 2^32 / 704
   const __m256i negative =
       _mm256_andnot_si256(_mm256_cmpeq_epi32(n, _mm256_setzero_si256()),
                           _mm256_srai_epi32(_mm256_castps_si256(s.narrow), 31));
@@ -128,14 +129,15 @@ CDMG_ALWAYS_INLINE CDMG_TARGET_AVX2 bool edit_eight_pieces(const Scaled &s, cons
 template <int width, bool two_pieces, int rows>
 CDMG_ALWAYS_INLINE CDMG_TARGET_AVX2 void place_column(char *out, const EightLanes &e,
                                                       std::size_t decimal_bytes) {
-  // Each offset read back from memory costs one load; taken from the
-  // registers it would cost a move and a shift.
-  alignas(32) std::uint32_t head[8];
-  alignas(32) std::uint32_t middle[8];
-  alignas(32) std::uint32_t decimals[8];
-  _mm256_store_si256(reinterpret_cast<__m256i *>(head), e.head);
-  if (two_pieces) _mm256_store_si256(reinterpret_cast<__m256i *>(middle), e.middle);
-  _mm256_store_si256(reinterpret_cast<__m256i *>(decimals), e.decimals);
+  // Through memory, where the compiler takes each offset as it likes. The
+  // stores are unaligned: GCC for 64-bit Windows does not align the stack
+  // for wide variables.
+  std::uint32_t head[8];
+  std::uint32_t middle[8];
+  std::uint32_t decimals[8];
+  _mm256_storeu_si256(reinterpret_cast<__m256i *>(head), e.head);
+  if (two_pieces) _mm256_storeu_si256(reinterpret_cast<__m256i *>(middle), e.middle);
+  _mm256_storeu_si256(reinterpret_cast<__m256i *>(decimals), e.decimals);
 #pragma GCC unroll 8
   for (int k = 0; k < rows; ++k) {
     place_field<width>(out + k * kRowBytes, head[k], two_pieces ? middle[k] : 0, decimals[k],
@@ -143,12 +145,14 @@ CDMG_ALWAYS_INLINE CDMG_TARGET_AVX2 void place_column(char *out, const EightLane
   }
 }
 
-// A column with whole parts from 1000, kept out of the common path.
+// A column with whole parts from 1000, kept out of the common path. It
+// takes the values again rather than their registers: on 64-bit Windows a
+// register argument goes through the stack, which GCC does not align for
+// it.
 template <int rows>
-[[gnu::noinline]] CDMG_TARGET_AVX2 bool place_in_two_pieces(__m256 narrow, __m256d low,
-                                                            __m256d high, char *out,
+[[gnu::noinline]] CDMG_TARGET_AVX2 bool place_in_two_pieces(const float *values, char *out,
                                                             std::size_t decimal_bytes) {
-  const Scaled s{narrow, low, high};
+  const Scaled s = scaled<rows>(values, kConstants);
   EightLanes e;
   if (!below(s, _mm256_set1_pd(kTwoPieces)) || !edit_eight_pieces<10, true>(s, kConstants, e))
     return false;
@@ -165,7 +169,7 @@ CDMG_ALWAYS_INLINE CDMG_TARGET_AVX2 bool value_column(const float *values, const
                                                       char *out, std::size_t decimal_bytes) {
   const Scaled s = scaled<rows>(values, k);
   if (!below(s, _mm256_castsi256_pd(vector(k.one_piece))))
-    return place_in_two_pieces<rows>(s.narrow, s.low, s.high, out, decimal_bytes);
+    return place_in_two_pieces<rows>(values, out, decimal_bytes);
   EightLanes e;
   edit_eight_pieces<10, false>(s, k, e); // a minus always fits six columns here
   place_column<10, false, rows>(out, e, decimal_bytes);

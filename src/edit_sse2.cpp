@@ -103,7 +103,7 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourLanes &e) {
   const __m128i n = _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_add_pd(s.low, two52)),
                                                     _mm_castpd_ps(_mm_add_pd(s.high, two52)),
                                                     _MM_SHUFFLE(2, 0, 2, 0)));
-  const __m128i whole = two_pieces ? divide_by_1000<2199023256u, 41>(n) // n below 2^32 / 448
+  const __m128i whole = two_pieces ? divide_by_1000<2199023256u, 41>(n) // n below 2^41 / 448
                                    : divide_by_1000<4294968u, 32>(n);   // n below 2^32 / 704
   const __m128i negative = _mm_andnot_si128(_mm_cmpeq_epi32(n, _mm_setzero_si128()),
                                             _mm_srai_epi32(_mm_castps_si128(s.narrow), 31));
