@@ -77,8 +77,9 @@ CDMG_ALWAYS_INLINE std::int32_t edit_block_run(char *out, std::int32_t first, st
       done = 2 * edit_counted_steps<8, eight_values>(out, first, pairs, x, y, z);
       if (done < 2 * pairs) return done;
     }
-    return done + edit_counted_steps<4, three_values>(out + done * 4 * kRowBytes, first + 4 * done,
-                                                      blocks - done, x, y, z);
+    return done +
+           edit_counted_steps<4, three_values>(out + static_cast<std::size_t>(done) * 4 * kRowBytes,
+                                               first + 4 * done, blocks - done, x, y, z);
   }
   std::int32_t block = 0;
   for (; block < blocks; ++block, first += 4, out += 4 * kRowBytes) {

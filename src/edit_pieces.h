@@ -1,5 +1,5 @@
 // The pieces the table's F fields are put together from, and the putting
-// together: shared by the general editing and the four-row kernels.
+// together: shared by the general editing and the row kernels.
 #pragma once
 
 #include <cmath>
@@ -115,7 +115,8 @@ CDMG_ALWAYS_INLINE void place_counted_times(char *out, std::uint32_t whole,
   const char *decimals = text_at(decimals_piece(10 * hundredths));
   for (int row = 0; row < rows; ++row) {
     std::memcpy(out + row * kRowBytes, head, 4);
-    std::memcpy(out + row * kRowBytes + 3, decimals + row * decimals_piece(10), 8);
+    std::memcpy(out + row * kRowBytes + 3,
+                decimals + static_cast<std::size_t>(row) * decimals_piece(10), 8);
   }
 }
 
