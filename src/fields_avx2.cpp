@@ -176,12 +176,15 @@ CDMG_TARGET_AVX2 inline TwoFields two_fields(__m256i text, const Layout &l) {
   return {bad, minus, _mm256_mullo_epi32(groups, vector(l.group_scales))};
 }
 
-// Each field's 16 columns of the four registers as one dword, nonzero
-// where any column is: [f0 f2 f4 f6 | f1 f3 f5 f7], the order of the lane
-// sums below. Trick, "nonzero survives signed saturation": packing words
-// to bytes keeps a nonzero word nonzero.
-CDMG_TARGET_AVX2 inline __m256i any_by_field(__m256i f01, __m256i f23, __m256i f45, __m256i f67) {
-  return _mm256_packs_epi16(_mm256_packs_epi16(f01, f23), _mm256_packs_epi16(f45, f67));
+// Two registers' fields folded into one, field by field: the bad columns
+// and the minus signs by packing, the groups by lane sums. Twice over, each
+// field's 16 columns of the four registers become one dword, nonzero where
+// any column is: [f0 f2 f4 f6 | f1 f3 f5 f7], and its groups one sum. Trick,
+// "nonzero survives signed saturation": packing words to bytes keeps a
+// nonzero word nonzero.
+CDMG_TARGET_AVX2 inline TwoFields fold(const TwoFields &a, const TwoFields &b) {
+  return {_mm256_packs_epi16(a.bad, b.bad), _mm256_packs_epi16(a.minus, b.minus),
+          _mm256_hadd_epi32(a.groups, b.groups)};
 }
 
 // Field `field` (0 to 7) of the record in bytes 0 to 9. The last comes
@@ -222,24 +225,22 @@ CDMG_ALWAYS_INLINE CDMG_TARGET_AVX2 unsigned laid_out_fields(const char *record8
   const int p = p0 == p1 || p0 == point_column(points23) ? p0 : p1;
   if (p > 9) return 0xFF;
   const Layout &l = kLayouts[static_cast<std::size_t>(p)];
-  const TwoFields f01 = two_fields(text01, l);
-  const TwoFields f23 = two_fields(text23, l);
-  const TwoFields f45 = two_fields(load_pair(record80, 2), l);
-  const TwoFields f67 = two_fields(load_pair(record80, 3), l);
+  // The first four fields folded before the last four are read: fewer
+  // registers live at once.
+  const TwoFields first_four = fold(two_fields(text01, l), two_fields(text23, l));
+  const TwoFields last_four =
+      fold(two_fields(load_pair(record80, 2), l), two_fields(load_pair(record80, 3), l));
+  const TwoFields all = fold(first_four, last_four);
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i fine = _mm256_permutevar8x32_epi32(
-      _mm256_cmpeq_epi32(any_by_field(f01.bad, f23.bad, f45.bad, f67.bad), zero),
-      vector(k.field_order));
+  const __m256i fine =
+      _mm256_permutevar8x32_epi32(_mm256_cmpeq_epi32(all.bad, zero), vector(k.field_order));
   const unsigned bad = ~static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(fine))) & 0xFF;
   // Lane sums to N: [N0 N2 N4 N6 | N1 N3 N5 N7]. psignd negates N by a
   // negative and keeps it by a positive: -2 for a minus, 1 for none (a
   // zero stays +0: the integer has no minus zero). Then in field order.
-  const __m256i plus =
-      _mm256_cmpeq_epi32(any_by_field(f01.minus, f23.minus, f45.minus, f67.minus), zero);
+  const __m256i plus = _mm256_cmpeq_epi32(all.minus, zero);
   const __m256i n = _mm256_permutevar8x32_epi32(
-      _mm256_sign_epi32(_mm256_hadd_epi32(_mm256_hadd_epi32(f01.groups, f23.groups),
-                                          _mm256_hadd_epi32(f45.groups, f67.groups)),
-                        _mm256_xor_si256(plus, vector(k.minus_to_sign))),
+      _mm256_sign_epi32(all.groups, _mm256_xor_si256(plus, vector(k.minus_to_sign))),
       vector(k.field_order));
   const __m256d divisor = _mm256_set1_pd(l.divisor);
   const __m128 low =
