@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times cdmg2csv against the lower bound on a full-capacity record of each
 # mix of field shapes (see make_full_record): several runs of each, medians,
-# and their ratio; then the phases in-process, and what lies outside them.
+# and their ratio; then the phases in-process, what lies outside them, and
+# the first touch of the sample pages alone.
 # Usage: bench/run.sh [build folder] [runs]
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -32,3 +33,6 @@ for mix in exponent fixed large; do
     printf "%-12s %10.3f %10.3f %7.2f   (the whole run less the phases, in a fresh process)\n",
            "outside", p - $3, f - $4, (p - $3) / (f - $4) }'
 done
+# Part of "outside": the first touch of the sample pages, which the lower
+# bound has none of.
+"$build/bench/first_touch" "$runs"
