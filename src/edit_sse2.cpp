@@ -33,18 +33,6 @@ template <class F> CDMG_ALWAYS_INLINE void four_times(F f) {
   f(std::integral_constant<int, 3>{});
 }
 
-// Lane k of four: on x86-64 two lanes come out through one 64-bit move.
-// Every entry is below 2^16.
-template <int k> CDMG_ALWAYS_INLINE std::uint32_t entry(__m128i lanes) {
-#if defined(__x86_64__) || defined(_M_X64)
-  const auto half = static_cast<std::uint64_t>(
-      _mm_cvtsi128_si64(k < 2 ? lanes : _mm_unpackhi_epi64(lanes, lanes)));
-  return static_cast<std::uint32_t>(k % 2 == 0 ? half & 0xFFFF : half >> 32);
-#else
-  return static_cast<std::uint32_t>(_mm_extract_epi16(lanes, 2 * k));
-#endif
-}
-
 template <int width, bool two_pieces>
 CDMG_ALWAYS_INLINE void place_column(char *out, const FourLanes &e, std::size_t decimal_bytes) {
   four_times([&](auto k) {
