@@ -112,11 +112,10 @@ CDMG_ALWAYS_INLINE void place_counted_times(char *out, std::uint32_t whole,
   // The whole part's four columns are read once.
   char head[4];
   std::memcpy(head, text_at(last_four_columns(whole)), 4);
-  const char *decimals = text_at(decimals_piece(10 * hundredths));
   for (int row = 0; row < rows; ++row) {
     std::memcpy(out + row * kRowBytes, head, 4);
     std::memcpy(out + row * kRowBytes + 3,
-                decimals + static_cast<std::size_t>(row) * decimals_piece(10), 8);
+                text_at(decimals_piece(10 * (hundredths + static_cast<std::uint32_t>(row)))), 8);
   }
 }
 
