@@ -22,7 +22,7 @@ void read_data_record(benchmark::State &state, const std::string &record) {
 void read_full_record(benchmark::State &state, const std::string &record) {
   float values[8];
   for (auto _ : state) {
-    benchmark::DoNotOptimize(cdmg::chosen_record_kernel().record(record.data(), values));
+    benchmark::DoNotOptimize(cdmg::read_full_record_fields(record.data(), values));
     benchmark::DoNotOptimize(values);
   }
   state.SetItemsProcessed(state.iterations() * 8);
@@ -90,9 +90,9 @@ void BM_FormatFourRows(benchmark::State &state) {
   const float x[8] = {1.234f, -0.5678f, 12.5f, -300.001f, 1.234f, -0.5678f, 12.5f, -300.001f};
   const float y[8] = {-0.001f, 0.0f, 999.999f, 3.14159f, -0.001f, 0.0f, 999.999f, 3.14159f};
   const float z[8] = {42.0f, -42.0f, 0.0005f, -0.0005f, 42.0f, -42.0f, 0.0005f, -0.0005f};
-  const cdmg::BlockRunEditor edit = cdmg::chosen_row_kernel().blocks;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(edit(rows, 1, 1, 0.01f, x, y, z));
+    cdmg::edit_counted_times(rows, 1, 4);
+    benchmark::DoNotOptimize(cdmg::edit_values4(rows, x, y, z));
     benchmark::DoNotOptimize(rows);
   }
   state.SetItemsProcessed(state.iterations() * 4);

@@ -1,6 +1,6 @@
 // What a fresh process pays for the first touch of the run's sample pages,
 // which phase_times (warm arrays) cannot see: three arrays of the program's
-// size, static as the program's are, asked for as the reader asks for them
+// size, static as the program's are, asked for as the run asks for them
 // (populate_pages), then written once and again; and, for comparison,
 // written without asking. Each measurement is a child process whose arrays
 // are untouched; medians of the runs.

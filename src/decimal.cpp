@@ -1,5 +1,6 @@
 #include "decimal.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #if CDMG_FLOAT_CHARCONV
@@ -55,3 +56,17 @@ const Conversions charconv{charconv_to_double, charconv_format};
 #endif
 
 } // namespace cdmg::decimal
+
+namespace cdmg {
+
+float decimal_to_float(std::uint64_t digits, std::int64_t exponent, bool negative) {
+  if (digits < (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22)
+    return exact_decimal_to_float(digits, exponent, negative);
+  // Past 10^400 any ten-digit mantissa gives an infinity or zero: clamping
+  // keeps the text short.
+  const auto single = static_cast<float>(decimal::library.to_double(
+      digits, static_cast<int>(std::clamp<std::int64_t>(exponent, -400, 400))));
+  return negative ? -single : single;
+}
+
+} // namespace cdmg

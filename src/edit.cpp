@@ -28,12 +28,11 @@ void edit_general(char *out, int width, float value) {
 
 template <int width> void edit_field(char *out, float value, std::size_t decimal_bytes) {
   std::uint32_t n = 0;
-  const bool below = thousandths(value, width == 7 ? kOnePiece : kTwoPieces, n);
+  const bool below = thousandths(value, fit_limit(width), n);
   const std::uint32_t minus = std::signbit(value) && n != 0 ? 1000 : 0;
   const std::uint32_t whole = n / 1000;
   const std::uint32_t decimals = decimals_piece(n - whole * 1000);
-  // Three columns take a minus only before two digits, six before five.
-  if (!below || (minus != 0 && whole >= (width == 7 ? 100u : 100000u))) {
+  if (!below || !fits(width, whole, minus != 0)) {
     edit_general(out, width, value);
     if (decimal_bytes > 4) out[width] = ',';
   } else if (width == 7) {
@@ -69,30 +68,22 @@ void edit_values(char *row, float x, float y, float z) {
   row[41] = '\n';
 }
 
-RowKernel row_kernel(InstructionSet set) {
-  if (!available(set)) return {};
-  switch (set) {
-  case InstructionSet::plain:
-    return {scalar::edit_four_rows, scalar::edit_blocks};
-  case InstructionSet::sse2:
-#if CDMG_HAVE_SSE2
-    return {sse2::edit_four_rows, sse2::edit_blocks};
-#else
-    return {};
-#endif
-  case InstructionSet::avx2:
-#if CDMG_BUILD_AVX2
-    return {avx2::edit_four_rows, avx2::edit_blocks};
-#else
-    return {};
-#endif
+void edit_counted_times(char *out, std::int32_t first, std::int32_t rows) {
+  auto whole = static_cast<std::uint32_t>(first - 1) / 100;
+  auto hundredths = static_cast<std::uint32_t>(first - 1) % 100;
+  for (std::int32_t row = 0; row < rows; ++row, out += kRowBytes) {
+    std::memcpy(out, text_at(last_four_columns(whole)), 4);
+    std::memcpy(out + 3, text_at(decimals_piece(10 * hundredths)), 8);
+    if (++hundredths == 100) {
+      hundredths = 0;
+      ++whole;
+    }
   }
-  return {};
 }
 
-const RowKernel &chosen_row_kernel() {
-  static const RowKernel chosen = row_kernel(chosen_instruction_set());
-  return chosen;
+bool plain::edit_values4(char *rows, const float *x, const float *y, const float *z) {
+  for (int k = 0; k < 4; ++k) edit_values(rows + k * kRowBytes, x[k], y[k], z[k]);
+  return true;
 }
 
 } // namespace cdmg

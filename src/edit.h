@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "kernels.h"
+#include "simd.h"
 
 namespace cdmg {
 
@@ -18,43 +18,35 @@ void edit_f3(char *out, int width, float value);
 void edit_row(char *row, float t, float x, float y, float z);
 void edit_values(char *row, float x, float y, float z);
 
-// Four rows from four values of each column. False, with `rows` partly
-// written, when a kernel leaves a value to the general editing (asterisks,
-// an infinity) and the rows to edit_row. Every kernel gives what edit_row
-// gives.
-using FourRowEditor = bool (*)(char *rows, const float *t, const float *x, const float *y,
-                               const float *z);
-// Blocks of four rows from row `first` (from 1) into `out`, the times
-// `dt` apart, at most `blocks` of them while each is edited whole: how many.
-using BlockRunEditor = std::int32_t (*)(char *out, std::int32_t first, std::int32_t blocks,
-                                        float dt, const float *x, const float *y, const float *z);
-struct RowKernel {
-  FourRowEditor four_rows;
-  BlockRunEditor blocks;
-};
-namespace scalar {
-bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
-std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
-                         const float *x, const float *y, const float *z);
-} // namespace scalar
+// The time fields, with their commas, of `rows` rows from row `first` (from
+// 1) when the sample interval is 0.01 s and the last row is at most
+// kLastCountedRow: row i's time, (i - 1) / 100, has three decimals, the last
+// one 0, so its field comes from counting the rows. It is the F7.3 editing
+// of the row's time (the tests hold the two to each other on every row).
+// Each field's copy runs three bytes into the first value's place: the
+// values are edited after the times.
+inline constexpr std::int32_t kLastCountedRow = 100000;
+void edit_counted_times(char *out, std::int32_t first, std::int32_t rows);
+
+// The three values of four rows, with their line ends, from four values of
+// each column. False, with `rows` partly written, when a value needs the
+// general editing (asterisks, an infinity): the rows then go to edit_values.
+// The plain twin is edit_values four times; the SSE2 form edits a column of
+// four values at once and gives the same bytes.
+namespace plain {
+bool edit_values4(char *rows, const float *x, const float *y, const float *z);
+}
+#if CDMG_HAVE_SSE2
 namespace sse2 {
-bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
-// The times of four rows, as block_run.h's row_times gives them.
-void row_times(float *t, std::int32_t first, float dt);
-std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
-                         const float *x, const float *y, const float *z);
-} // namespace sse2
-namespace avx2 {
-// Eight rows at a step in the run's blocks.
-bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z);
-std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
-                         const float *x, const float *y, const float *z);
-} // namespace avx2
-// The kernel of an instruction set (null where this build or processor
-// has none), and of the chosen one. The pieces are fetched one by one in
-// every kernel: by gathers it takes fewer instructions, but more time on
-// many processors.
-RowKernel row_kernel(InstructionSet set);
-const RowKernel &chosen_row_kernel();
+bool edit_values4(char *rows, const float *x, const float *y, const float *z);
+}
+#endif
+inline bool edit_values4(char *rows, const float *x, const float *y, const float *z) {
+#if CDMG_HAVE_SSE2
+  return sse2::edit_values4(rows, x, y, z);
+#else
+  return plain::edit_values4(rows, x, y, z);
+#endif
+}
 
 } // namespace cdmg

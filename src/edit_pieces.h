@@ -48,10 +48,25 @@ inline const char *text_at(std::uint32_t offset) {
   return reinterpret_cast<const char *>(&kTexts) + offset;
 }
 
-// Below these many thousandths a field takes its whole part from one piece
-// (below 1000), or from two (below 10^6, ten columns only).
+// The Fw.3 fit: w - 4 columns hold the whole part, and a minus takes one
+// of them. Every editing of the table, plain or SIMD, asks these.
+constexpr std::uint32_t most_whole(int width, bool minus) {
+  std::uint32_t power = 1;
+  for (int k = width - 4 - (minus ? 1 : 0); k > 0; --k) power *= 10;
+  return power - 1;
+}
+constexpr bool fits(int width, std::uint32_t whole, bool minus) {
+  return whole <= most_whole(width, minus);
+}
+// The thousandths below which a value without a minus fits: those that
+// round to a whole part of at most most_whole(width, false).
+constexpr double fit_limit(int width) {
+  return (most_whole(width, false) + 1.0) * 1000.0 - 0.5;
+}
+// Below this many thousandths an F10.3 field takes its whole part from one
+// piece (below 1000), else from two.
 inline constexpr double kOnePiece = 999999.5;
-inline constexpr double kTwoPieces = 999999999.5;
+static_assert(fits(10, 999, true), "a one-piece whole part always takes a minus");
 
 // The magnitude in thousandths, rounded to the nearest integer, ties to even,
 // when below `limit` (false for larger values and infinities). The float's
@@ -97,26 +112,6 @@ CDMG_ALWAYS_INLINE void place_field(char *out, std::uint32_t head, std::uint32_t
     std::memcpy(out, text_at(head), 8);
   }
   std::memcpy(out + width - 4, text_at(decimals), decimal_bytes);
-}
-
-// The time fields of `rows` rows from one whose time is whole + hundredths
-// / 100, when the sample interval is 0.01 s and the hundredths do not pass
-// 99: the row's time, (row - 1) / 100, has three decimals, the last one 0,
-// up to row 100000; its whole part and hundredths come from counting the
-// rows. The F7.3 editing of the row's time gives the same (the tests hold
-// the two to each other on every row).
-inline constexpr std::int32_t kLastCountedRow = 100000;
-template <int rows>
-CDMG_ALWAYS_INLINE void place_counted_times(char *out, std::uint32_t whole,
-                                            std::uint32_t hundredths) {
-  // The whole part's four columns are read once.
-  char head[4];
-  std::memcpy(head, text_at(last_four_columns(whole)), 4);
-  for (int row = 0; row < rows; ++row) {
-    std::memcpy(out + row * kRowBytes, head, 4);
-    std::memcpy(out + row * kRowBytes + 3,
-                text_at(decimals_piece(10 * (hundredths + static_cast<std::uint32_t>(row)))), 8);
-  }
 }
 
 #if CDMG_HAVE_SSE2

@@ -1,9 +1,6 @@
 // The SSE2 kernel of the four-row editing: a column of four values at once.
 #include "edit.h"
 
-#include "block_run.h"
-
-#include "simd.h"
 #if CDMG_HAVE_SSE2
 #include <cstddef>
 #include <cstdint>
@@ -33,11 +30,11 @@ template <class F> CDMG_ALWAYS_INLINE void four_times(F f) {
   f(std::integral_constant<int, 3>{});
 }
 
-template <int width, bool two_pieces>
+template <bool two_pieces>
 CDMG_ALWAYS_INLINE void place_column(char *out, const FourLanes &e, std::size_t decimal_bytes) {
   four_times([&](auto k) {
-    place_field<width>(out + k * kRowBytes, entry<k>(e.head), two_pieces ? entry<k>(e.middle) : 0,
-                       entry<k>(e.decimals), two_pieces, decimal_bytes);
+    place_field<10>(out + k * kRowBytes, entry<k>(e.head), two_pieces ? entry<k>(e.middle) : 0,
+                    entry<k>(e.decimals), two_pieces, decimal_bytes);
   });
 }
 
@@ -82,10 +79,9 @@ CDMG_ALWAYS_INLINE bool below(const Scaled &s, double limit) {
   return _mm_movemask_pd(_mm_or_pd(_mm_cmpnlt_pd(s.low, l), _mm_cmpnlt_pd(s.high, l))) == 0;
 }
 
-// The pieces of four values already below the limit for their form; false
-// for a minus that does not fit.
-template <int width, bool two_pieces>
-CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourLanes &e) {
+// The pieces of four F10.3 values already below the limit for their form;
+// false for a minus that does not fit.
+template <bool two_pieces> CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourLanes &e) {
   // The 2^52 rounding, the integers taken from the low halves of the sums.
   const __m128d two52 = _mm_set1_pd(kTwo52);
   const __m128i n = _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(_mm_add_pd(s.low, two52)),
@@ -95,10 +91,9 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourLanes &e) {
                                    : divide_by_1000<4294968u, 32>(n);   // n below 2^32 / 704
   const __m128i negative = _mm_andnot_si128(_mm_cmpeq_epi32(n, _mm_setzero_si128()),
                                             _mm_srai_epi32(_mm_castps_si128(s.narrow), 31));
-  // Three columns take a minus only before two digits, six before five.
-  if (width == 7 || two_pieces) {
-    const __m128i too_wide =
-        _mm_and_si128(negative, _mm_cmpgt_epi32(whole, _mm_set1_epi32(width == 7 ? 99 : 99999)));
+  if (two_pieces) {
+    const auto most = static_cast<int>(most_whole(10, true));
+    const __m128i too_wide = _mm_and_si128(negative, _mm_cmpgt_epi32(whole, _mm_set1_epi32(most)));
     if (_mm_movemask_epi8(too_wide) != 0) return false;
   }
   const __m128i sign = _mm_and_si128(negative, _mm_set1_epi32(1000));
@@ -106,7 +101,6 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourLanes &e) {
   const __m128i whole_offset = _mm_set1_epi32(static_cast<int>(whole_piece(0)));
   const __m128i last_four = _mm_set1_epi32(3);
   __m128i head = _mm_add_epi32(_mm_slli_epi32(_mm_add_epi32(whole, sign), 3), whole_offset);
-  if (width == 7) head = _mm_add_epi32(head, last_four);
   __m128i decimals;
   if constexpr (!two_pieces) {
     decimals = _mm_sub_epi32(n, times_1000(whole));
@@ -138,32 +132,18 @@ CDMG_ALWAYS_INLINE bool edit_four_pieces(const Scaled &s, FourLanes &e) {
                                            std::size_t decimal_bytes) {
   const Scaled s{narrow, low, high};
   FourLanes e;
-  if (!below(s, kTwoPieces) || !edit_four_pieces<10, true>(s, e)) return false;
+  if (!below(s, fit_limit(10)) || !edit_four_pieces<true>(s, e)) return false;
   // Constant sizes, so that each copy is one move.
   if (decimal_bytes == 8)
-    place_column<10, true>(out, e, 8);
+    place_column<true>(out, e, 8);
   else
-    place_column<10, true>(out, e, 4);
+    place_column<true>(out, e, 4);
   return true;
 }
 
 } // namespace
 
-void row_times(float *t, std::int32_t first, float dt) {
-  // As the plain twin (block_run.h) does, four at once.
-  const __m128i index = _mm_add_epi32(_mm_set1_epi32(first - 1), _mm_setr_epi32(0, 1, 2, 3));
-  const __m128d step = _mm_set1_pd(static_cast<double>(dt));
-  const __m128 low = _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtepi32_pd(index), step));
-  const __m128 high =
-      _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(index, index)), step));
-  _mm_store_ps(t, _mm_movelh_ps(low, high));
-}
-
-namespace {
-
-// The three values of four rows, and their line ends. Inlined into the loop
-// over a run of blocks.
-CDMG_ALWAYS_INLINE bool three_values(char *rows, const float *x, const float *y, const float *z) {
+bool edit_values4(char *rows, const float *x, const float *y, const float *z) {
   // Column after column, each placed as soon as it is edited: fewer values
   // to keep at once.
   const auto column = [&](const float *values, char *out, std::size_t decimal_bytes) {
@@ -171,8 +151,8 @@ CDMG_ALWAYS_INLINE bool three_values(char *rows, const float *x, const float *y,
     if (!below(s, kOnePiece))
       return place_in_two_pieces(s.narrow, s.low, s.high, out, decimal_bytes);
     FourLanes e;
-    edit_four_pieces<10, false>(s, e); // a minus always fits six columns here
-    place_column<10, false>(out, e, decimal_bytes);
+    edit_four_pieces<false>(s, e); // a minus always fits here (fits(10, 999, true))
+    place_column<false>(out, e, decimal_bytes);
     return true;
   };
   if (!column(x, rows + 8, 8) || !column(y, rows + 19, 8) || !column(z, rows + 30, 4)) {
@@ -183,26 +163,6 @@ CDMG_ALWAYS_INLINE bool three_values(char *rows, const float *x, const float *y,
     rows[k * kRowBytes + 41] = '\n';
   });
   return true;
-}
-
-CDMG_ALWAYS_INLINE bool four_rows(char *rows, const float *t, const float *x, const float *y,
-                                  const float *z) {
-  const Scaled time = scaled(t);
-  FourLanes e;
-  if (!below(time, kOnePiece) || !edit_four_pieces<7, false>(time, e)) return false;
-  place_column<7, false>(rows, e, 8);
-  return three_values(rows, x, y, z);
-}
-
-} // namespace
-
-bool edit_four_rows(char *rows, const float *t, const float *x, const float *y, const float *z) {
-  return four_rows(rows, t, x, y, z);
-}
-
-std::int32_t edit_blocks(char *out, std::int32_t first, std::int32_t blocks, float dt,
-                         const float *x, const float *y, const float *z) {
-  return edit_block_run<row_times, four_rows, three_values>(out, first, blocks, dt, x, y, z);
 }
 
 } // namespace cdmg::sse2

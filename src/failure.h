@@ -5,41 +5,15 @@
 
 namespace cdmg {
 
-// The run-time error numbers: each number, its name and its message.
+// The run-time error numbers that the program raises: each number, its name
+// and its message. The report writes any other number as an illegal one.
 #define CDMG_RUN_TIME_ERRORS(X)                                                                    \
-  X(100, kErrorInFormat, "error in format")                                                        \
   X(101, kIllegalUnitNumber, "illegal unit number")                                                \
-  X(102, kFormattedIoNotAllowed, "formatted io not allowed")                                       \
-  X(103, kUnformattedIoNotAllowed, "unformatted io not allowed")                                   \
-  X(104, kDirectIoNotAllowed, "direct io not allowed")                                             \
-  X(105, kSequentialIoNotAllowed, "sequential io not allowed")                                     \
-  X(106, kCannotBackspace, "can't backspace file")                                                 \
   X(107, kNullFileName, "null file name")                                                          \
-  X(108, kCannotStat, "can't stat file")                                                           \
-  X(109, kUnitNotConnected, "unit not connected")                                                  \
-  X(110, kOffEndOfRecord, "off end of record")                                                     \
   X(111, kTruncationFailed, "truncation failed in endfile")                                        \
-  X(112, kIncomprehensibleListInput, "incomprehensible list input")                                \
-  X(113, kOutOfFreeSpace, "out of free space")                                                     \
-  X(114, kUnitNotConnected114, "unit not connected")                                               \
   X(115, kUnexpectedCharacter, "read unexpected character")                                        \
-  X(116, kBadLogicalInput, "bad logical input field")                                              \
-  X(117, kBadVariableType, "bad variable type")                                                    \
-  X(118, kBadNamelistName, "bad namelist name")                                                    \
-  X(119, kNotInNamelist, "variable not in namelist")                                               \
-  X(120, kNoEndRecord, "no end record")                                                            \
-  X(121, kVariableCountIncorrect, "variable count incorrect")                                      \
-  X(122, kSubscriptForScalar, "subscript for scalar variable")                                     \
-  X(123, kInvalidArraySection, "invalid array section")                                            \
-  X(124, kSubstringOutOfBounds, "substring out of bounds")                                         \
   X(125, kSubscriptOutOfBounds, "subscript out of bounds")                                         \
-  X(126, kCannotRead, "can't read file")                                                           \
-  X(127, kCannotWrite, "can't write file")                                                         \
-  X(128, kNewFileExists, "'new' file exists")                                                      \
-  X(129, kCannotAppend, "can't append to file")                                                    \
-  X(130, kNonPositiveRecord, "non-positive record number")                                         \
-  X(131, kIoRecursion, "I/O started while already doing I/O")                                      \
-  X(132, kTemporaryNameTooLong, "Temporary file name (TMPDIR?) too long")
+  X(127, kCannotWrite, "can't write file")
 
 enum RunTimeError : int {
   kEndOfFile = -1, // its text is "end of file"
@@ -48,7 +22,7 @@ enum RunTimeError : int {
 #undef CDMG_NAME_ERROR
 };
 
-// The message of a run-time error number from 100 to 132; nullptr for any
+// The message of a run-time error number in the table; nullptr for any
 // other number.
 constexpr const char *run_time_message(int error) {
   switch (error) {

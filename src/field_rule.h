@@ -1,26 +1,32 @@
 // The field rule, inline, for every reader that takes fields one by one:
-// the definition of a real field, to which each kernel is held.
+// the one definition of a real field. A fast path takes the shapes it
+// recognises whole and leaves every other field to it.
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
-#include "fields.h"
+#include "decimal.h"
+#include "shared_types.h"
 #include "simd.h"
+
+namespace cdmg {
+
+enum class FieldStatus { value, end_of_file, bad_character };
+
+struct RealField {
+  FieldStatus status;
+  float value;
+};
+
+} // namespace cdmg
 
 namespace cdmg::rule {
 
 inline constexpr int kFieldWidth = 10;
 inline constexpr int kImpliedDecimals = 4;
-inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-inline constexpr std::array<double, 23> kExactPowers = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 inline bool is_digit(unsigned char c) {
   return static_cast<unsigned>(c - '0') < 10;
@@ -30,20 +36,6 @@ inline bool is_sign(unsigned char c) {
 }
 inline bool is_exponent_letter(unsigned char c) {
   return c == 'E' || c == 'e' || c == 'D' || c == 'd';
-}
-
-// The value digits x 10^exponent rounded to single precision, when both are
-// exact doubles (digits below 2^53, the exponent from -22 to 22). Trick,
-// "Clinger's fast path" (W. D. Clinger, "How to read floating point numbers
-// accurately", 1990): the one rounding of the product or quotient gives the
-// nearest double.
-CDMG_ALWAYS_INLINE float exact_decimal_to_float(std::uint64_t digits, std::int64_t exponent,
-                                                bool negative) {
-  const double d = static_cast<double>(digits);
-  const auto single =
-      static_cast<float>(exponent >= 0 ? d * kExactPowers[static_cast<std::size_t>(exponent)]
-                                       : d / kExactPowers[static_cast<std::size_t>(-exponent)]);
-  return negative ? -single : single;
 }
 
 // decimal_to_float for at most ten digits, its common case inline.

@@ -19,7 +19,6 @@ struct Unit {
   TextInput *input = nullptr;
   OutputBuffer *output = nullptr;
   std::size_t name_length = 0;
-  std::int64_t size_at_opening = 0;
   int fd = -1;
   char name[kTextWidth + 1] = {};
   bool connected = false;
@@ -71,8 +70,12 @@ struct Frame::Units {
   Unit slot[kSlots];
   Unit &unit(int number) { return slot[kSlotOf[static_cast<std::size_t>(number)]]; }
   // Unit 11 reads a component file or writes the table, never both at
-  // once, so its reading and writing share one buffer.
+  // once, so its reading and writing share one buffer. 64 KiB reads a
+  // full-capacity component (about 335 KB) in six calls and writes the
+  // table (1.4 MB) in 22; larger buffers save few calls and cost pages.
   char file_storage[1 << 16];
+  // Console input is one line; the whole transcript before the prompt
+  // (under 1 KB with its echoed headers) goes out in one write.
   char console_in_storage[1 << 12];
   char console_out_storage[1 << 13];
   TextInput file_input;
@@ -85,6 +88,9 @@ struct Frame::Units {
 };
 
 Frame::Frame(System &system, int error_fd, int input_fd, int output_fd)
+    // `new Units`, not `new Units()`: the buffers are left unzeroed, since
+    // every byte is written before it is read, and pages never touched
+    // cost nothing.
     : system_(system), units_(new Units) {
   Units &s = *units_;
   s.error_fd = error_fd;
@@ -205,7 +211,6 @@ Failure Frame::open(int unit, const char *name, std::size_t length, OpenStatus s
   SignalHold hold(system_);
   u.connected = true;
   u.fd = fd;
-  u.size_at_opening = file.size;
   u.may_write = mode != OpenMode::read_only;
   u.last_write = mode == OpenMode::create_write_only; // a created file starts out written
   u.end_of_file = false;
@@ -228,10 +233,6 @@ const char *Frame::file_name(int unit) const {
   return u.named ? u.name : nullptr;
 }
 
-std::int64_t Frame::size_at_opening(int unit) const {
-  return units_->unit(unit).size_at_opening;
-}
-
 Failure Frame::read_record(int unit, RecordView &record) {
   Unit &u = units_->unit(unit);
   if (const int error = u.input->next_record(record)) return Failure::system(error, "read");
@@ -243,8 +244,8 @@ bool Frame::end_of_file(int unit) const {
   return units_->unit(unit).end_of_file;
 }
 
-const char *Frame::buffered_input(int unit, std::size_t &size) const {
-  return units_->unit(unit).input->buffered(size);
+bool Frame::buffered_record(int unit, RecordView &record, std::size_t &bytes) const {
+  return units_->unit(unit).input->buffered_record(record, bytes);
 }
 
 void Frame::take_input(int unit, std::size_t bytes) {

@@ -41,17 +41,15 @@ public:
   Failure close(int unit);
   // The unit's file name as opened, or nullptr for a standard unit.
   const char *file_name(int unit) const;
-  // The file's size when it was opened (0 for a stream).
-  std::int64_t size_at_opening(int unit) const;
 
   // The unit's next record; its end-of-file mark is set once a read met the
   // end of its file.
   Failure read_record(int unit, RecordView &record);
   bool end_of_file(int unit) const;
-  // The bytes read but not yet taken, for reading whole records in place;
-  // then taking them. Records taken end with line feeds, so the end-of-file
-  // mark stays as it is.
-  const char *buffered_input(int unit, std::size_t &size) const;
+  // The unit's next record when it lies whole in the buffer, not yet taken
+  // (TextInput::buffered_record); then taking it. Such a record ends with a
+  // line feed, so the end-of-file mark stays as it is.
+  bool buffered_record(int unit, RecordView &record, std::size_t &bytes) const;
   void take_input(int unit, std::size_t bytes);
 
   // Output of records of `record_bytes` each to a file unit: a unit that may

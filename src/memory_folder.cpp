@@ -2,10 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
-
-#include "frame.h"
-#include "run.h"
 
 namespace cdmg {
 
@@ -236,24 +232,6 @@ void MemoryFolder::end_process(int status) {
 
 void MemoryFolder::abort_process(bool core_dump) {
   throw Ended{true, 0, core_dump};
-}
-
-FolderOutcome run_in_folder(MemoryFolder &folder, Samples &samples,
-                            const std::function<void(Frame &)> &prepare) {
-  Frame frame(folder);
-  if (prepare) prepare(frame);
-  FolderOutcome outcome;
-  try {
-    const std::int32_t nt = run_sequence(frame, samples);
-    frame.close_all(ClosingCause::normal);
-    outcome.nt = nt;
-    outcome.ended = Ended{false, 0};
-  } catch (const Ended &ended) {
-    outcome.ended = ended;
-  }
-  outcome.out = folder.out();
-  outcome.err = folder.err();
-  return outcome;
 }
 
 } // namespace cdmg

@@ -1,6 +1,7 @@
 // A working folder in memory with the three standard streams: the system a
-// run sees where there is no operating system to ask (the browser page),
-// and the base of the tests' in-memory system, which adds its fault plan,
+// run sees where there is no operating system to ask (the browser page; the
+// run in it is run_in_folder, beside run()), and the base of the tests'
+// in-memory system, which adds its fault plan,
 // FIFOs and devices. Names are taken as Linux takes them in a folder: "."
 // and empty parts are skipped, a part before a '/' must be a folder, and a
 // name ending in '/' names a folder. A name that leaves the working folder
@@ -8,7 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,9 +16,6 @@
 #include "system.h"
 
 namespace cdmg {
-
-class Frame;
-struct Samples;
 
 // How the process ended: the exit and the abort of a run in memory are
 // thrown as this.
@@ -106,19 +103,5 @@ private:
   int holds_ = 0;
   std::string last_opened_;
 };
-
-// What a run in memory left.
-struct FolderOutcome {
-  std::string out;
-  std::string err;
-  Ended ended;
-  std::int32_t nt = -1; // the rows, after a normal end
-};
-
-// Runs the whole sequence on a frame of its own on `folder`, as the program
-// would: the run, then the exit-time closing and the exit with status 0, or
-// the report and the abnormal end. `prepare` sees the frame first.
-FolderOutcome run_in_folder(MemoryFolder &folder, Samples &samples,
-                            const std::function<void(Frame &)> &prepare = {});
 
 } // namespace cdmg

@@ -1,11 +1,7 @@
 #include "reader.h"
 
-#include <algorithm>
-
 #include "fields.h"
 #include "list_line.h"
-#include "process.h"
-#include "text_input.h"
 
 namespace cdmg {
 
@@ -15,7 +11,7 @@ constexpr int kFieldsPerRecord = 8;
 
 void skip_record(Io &io) {
   Statement statement(io, kFileUnit, kListIo, Direction::reading);
-  if (io.frame().end_of_file(kFileUnit)) io.report(kEndOfFile, "read start");
+  if (io.end_of_file(kFileUnit)) io.report(kEndOfFile, "read start");
   io.read_record(kFileUnit);
 }
 
@@ -29,11 +25,12 @@ void echo_header_record(Io &io) {
   io.console(ListLine().text(std::string_view(line, kTextWidth)).end());
 }
 
-// Reads one data record into positions first..first+7; false at the end of
-// the data. Positions beyond the capacity are never stored.
+// Reads one data record into positions first..first+7 by the field rule;
+// false at the end of the data. Positions beyond the capacity are never
+// stored.
 bool read_data_record(Io &io, float *samples, std::int32_t first) {
   Statement statement(io, kFileUnit, kDataFormat, Direction::reading);
-  if (io.frame().end_of_file(kFileUnit)) return false;
+  if (io.end_of_file(kFileUnit)) return false;
   const RecordView record = io.read_record(kFileUnit);
   std::size_t pos = 0;
   for (int field = 0; field < kFieldsPerRecord; ++field) {
@@ -50,34 +47,16 @@ bool read_data_record(Io &io, float *samples, std::int32_t first) {
   return true;
 }
 
-// The pages of the samples a file of this size can hold are asked for in
-// one call, rather than one page fault each: a data record takes at least
-// 81 bytes, with its line feed.
-void populate_samples(float *samples, std::int64_t file_size) {
-  const std::int64_t records = file_size / static_cast<std::int64_t>(kTextWidth + 1);
-  const std::int64_t count = std::min<std::int64_t>(records * kFieldsPerRecord, kCapacity);
-  process::populate_pages(samples, sizeof(float) * static_cast<std::size_t>(count));
-}
-
-// Reads data records from position `first` on while they are full
-// 80-column records of common field shapes lying whole in the buffer, each
-// in one pass by the chosen kernel; returns how many. Nothing observable
-// happens between these read statements (no file call, no failure), so one
-// statement stands for them all.
+// Reads data records from position `first` on while they lie whole in the
+// buffer and read_full_record_fields takes them; returns how many. Nothing
+// observable happens between these read statements (no file call, no
+// failure), so one statement stands for them all.
 std::int32_t read_full_records(Io &io, float *samples, std::int32_t first) {
   Statement statement(io, kFileUnit, kDataFormat, Direction::reading);
-  Frame &frame = io.frame();
-  if (frame.end_of_file(kFileUnit)) return 0;
-  std::size_t size = 0;
-  const char *text = frame.buffered_input(kFileUnit, size);
-  // Records that fit the array whole; the kernel stops where the bytes do.
+  if (io.end_of_file(kFileUnit)) return 0;
+  // Records that fit the array whole.
   const auto most = static_cast<std::size_t>(kCapacity - first + 1) / kFieldsPerRecord;
-  if (most == 0) return 0;
-  std::size_t used = 0;
-  const std::size_t count =
-      chosen_record_kernel().run(text, size, samples + (first - 1), most, used);
-  frame.take_input(kFileUnit, used);
-  return static_cast<std::int32_t>(count);
+  return static_cast<std::int32_t>(io.read_full_records(kFileUnit, samples + (first - 1), most));
 }
 
 } // namespace
@@ -89,7 +68,6 @@ std::int32_t read_component(Io &io, std::string_view name80, float *samples) {
   skip_records(io, 24);
   echo_header_record(io); // record 31
   skip_record(io);
-  populate_samples(samples, io.frame().size_at_opening(kFileUnit));
   std::int32_t i = 0;
   std::int32_t in = 0;
   for (;;) {
@@ -102,7 +80,7 @@ std::int32_t read_component(Io &io, std::string_view name80, float *samples) {
   io.console(ListLine().text("i,in=").integer(i).integer(in).end());
   const std::int32_t nt = kFieldsPerRecord * (i - 1);
   io.console(ListLine().text("nt=").integer(nt).end());
-  io.check(io.frame().close(kFileUnit));
+  io.close(kFileUnit);
   return nt;
 }
 

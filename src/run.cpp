@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 
 #include "list_line.h"
 #include "process.h"
@@ -36,6 +35,8 @@ void run(int argc, char **argv) {
   install_signal_handlers(frame);
   static_cast<void>(std::atexit([] { frame.close_all(ClosingCause::normal); }));
   static Samples samples;
+  // The arrays' pages asked for in one call, rather than one page fault each.
+  process::populate_pages(&samples, sizeof samples);
   run_sequence(frame, samples);
   std::exit(0);
 }
@@ -50,9 +51,9 @@ std::int32_t run_sequence(Frame &frame, Samples &samples) {
   io.console(ListLine().text("Enter 1st File Name of 3 Components").end());
   io.console(ListLine().text("Enter 2nd File Name of 3 Components").end());
   io.console(ListLine().text("Enter 3rd File Name of 3 Components").end());
-  set_text(infile1, "WKZ-base-N022.txt");
-  set_text(infile2, "WKZ-base-N292.txt");
-  set_text(infile3, "WKZ-base-UP.txt");
+  set_text(infile1, kComponentFiles[0]);
+  set_text(infile2, kComponentFiles[1]);
+  set_text(infile3, kComponentFiles[2]);
   const float dt = kSampleInterval;
   io.console(ListLine().text(" assumed dt =").real(dt).end());
   // Each component leaves its count; the third's is the one that counts.
@@ -60,11 +61,29 @@ std::int32_t run_sequence(Frame &frame, Samples &samples) {
   read_component(io, text_of(infile2), samples.y);
   const std::int32_t nt = read_component(io, text_of(infile3), samples.z);
   io.console(ListLine().end());
-  io.console(ListLine().text("Enter Output Acceleration File Name (CSV format)").end());
-  frame.flush_console(); // the person must see the prompt before we wait
+  io.console(ListLine().text(kOutputPrompt).end());
+  io.flush_console(); // the person must see the prompt before we wait
   io.read_text_record(kInputUnit, infile1);
   write_table(io, text_of(infile1), nt, dt, samples.x, samples.y, samples.z);
   return nt;
+}
+
+FolderOutcome run_in_folder(MemoryFolder &folder, Samples &samples,
+                            const std::function<void(Frame &)> &prepare) {
+  Frame frame(folder);
+  if (prepare) prepare(frame);
+  FolderOutcome outcome;
+  try {
+    const std::int32_t nt = run_sequence(frame, samples);
+    frame.close_all(ClosingCause::normal);
+    outcome.nt = nt;
+    outcome.ended = Ended{false, 0};
+  } catch (const Ended &ended) {
+    outcome.ended = ended;
+  }
+  outcome.out = folder.out();
+  outcome.err = folder.err();
+  return outcome;
 }
 
 } // namespace cdmg

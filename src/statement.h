@@ -33,8 +33,6 @@ public:
   Io(const Io &) = delete;
   Io &operator=(const Io &) = delete;
 
-  Frame &frame() const { return frame_; }
-
   // A failure of the frame's ends the run with the report.
   void check(const Failure &failure) {
     if (failure) report(failure);
@@ -42,11 +40,29 @@ public:
   // The frame's operations so checked. An opening makes its unit the
   // current one.
   void open(int unit, std::string_view name80, OpenStatus status);
+  void close(int unit) { check(frame_.close(unit)); }
+  bool end_of_file(int unit) const { return frame_.end_of_file(unit); }
   RecordView read_record(int unit);
+  // Data records of 80 columns or more that lie whole in the unit's buffer,
+  // each taken while read_full_record_fields reads it, at most `most`, into
+  // `values` on: how many. The record it declines stays the unit's next.
+  std::size_t read_full_records(int unit, float *values, std::size_t most);
+
+  // The table's write: records of `record_bytes` each, placed where
+  // reserve_output says (room for `size` bytes, flushing first when there
+  // is not), and counted once committed. While output_room holds a text no
+  // write happens.
+  void prepare_write(int unit, std::size_t record_bytes) {
+    check(frame_.prepare_write(unit, record_bytes));
+  }
+  std::size_t output_room(int unit) const { return frame_.output_room(unit); }
   char *reserve_output(int unit, std::size_t size);
+  void commit_output(int unit, std::size_t size) { frame_.commit_output(unit, size); }
 
   // One console list output statement on unit 6: its text as ListLine laid it out.
   void console(std::string_view text);
+  // What the console holds goes out now: the person sees a prompt.
+  void flush_console() { frame_.flush_console(); }
   // One "(a80)" read statement: the unit's next record as an 80-character
   // text. The end of the file, met before or inside it, ends the run.
   void read_text_record(int unit, char *text80);

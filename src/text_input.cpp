@@ -36,19 +36,12 @@ bool TextInput::refill(int &error) {
 }
 
 int TextInput::next_record(RecordView &record) {
-  record.line_feed = false;
   // Most records lie whole in the buffer and are seen where they stand.
-  if (begin_ != end_) {
-    const char *start = storage_ + begin_;
-    const auto *stop = static_cast<const char *>(std::memchr(start, '\n', end_ - begin_));
-    if (stop) {
-      std::size_t length = static_cast<std::size_t>(stop - start);
-      begin_ += length + 1;
-      if (length > 0 && start[length - 1] == '\r') --length;
-      record = {start, length < kTextWidth ? length : kTextWidth, true};
-      return 0;
-    }
+  if (std::size_t bytes = 0; buffered_record(record, bytes)) {
+    take(bytes);
+    return 0;
   }
+  record.line_feed = false;
   // A record across refills keeps its first 80 characters in the scratch
   // area; the carriage return before a line feed may be the 81st.
   std::size_t kept = 0;

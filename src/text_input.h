@@ -4,24 +4,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 #include "shared_types.h"
 #include "system.h"
 
 namespace cdmg {
-
-// The length, line end included, of a record of exactly 80 characters
-// that starts `text` and lies whole in its `size` bytes; 0 for any other.
-// Nothing checks that the 80 characters hold no line feed: the caller's
-// field rules reject one.
-inline std::size_t full_width_record_bytes(const char *text, std::size_t size) {
-  if (size <= kTextWidth) return 0;
-  if (text[kTextWidth] == '\n') return kTextWidth + 1;
-  if (size > kTextWidth + 1 && text[kTextWidth] == '\r' && text[kTextWidth + 1] == '\n') {
-    return kTextWidth + 2;
-  }
-  return 0;
-}
 
 class TextInput {
 public:
@@ -32,10 +20,19 @@ public:
   // next call. Returns 0, or the system error of a failed read.
   int next_record(RecordView &record);
 
-  // The bytes read but not yet taken, where they stand; taking them.
-  const char *buffered(std::size_t &size) const {
-    size = end_ - begin_;
-    return storage_ + begin_;
+  // The next record when it lies whole in the buffer, seen where it stands
+  // and not yet taken: its view, and in `bytes` what it takes with its line
+  // feed. next_record reads the same record.
+  bool buffered_record(RecordView &record, std::size_t &bytes) const {
+    if (begin_ == end_) return false;
+    const char *start = storage_ + begin_;
+    const auto *stop = static_cast<const char *>(std::memchr(start, '\n', end_ - begin_));
+    if (!stop) return false;
+    std::size_t length = static_cast<std::size_t>(stop - start);
+    bytes = length + 1;
+    if (length > 0 && start[length - 1] == '\r') --length;
+    record = {start, length < kTextWidth ? length : kTextWidth, true};
+    return true;
   }
   void take(std::size_t bytes) { begin_ += bytes; }
 

@@ -8,8 +8,14 @@
 
 namespace cdmg {
 
-// Builds row i (from 1) of the table in `row`: time, then the three values,
-// ended by CR LF.
+// The time of row i (from 1) of the table: the exact product of i - 1 and
+// dt, rounded once to single precision.
+inline float row_time(std::int32_t i, float dt) {
+  return static_cast<float>(static_cast<double>(i - 1) * static_cast<double>(dt));
+}
+
+// Builds row i of the table in `row`: time, then the three values, ended by
+// CR LF.
 void format_row(char *row, std::int32_t i, float dt, float x, float y, float z);
 
 // Opens (or creates) the named file on unit 11, writes `nt` rows from

@@ -13,6 +13,7 @@
 #include "edit.h"
 #include "list_line.h"
 #include "reference_edit.h"
+#include "shared_types.h"
 #include "writer.h"
 
 namespace {
@@ -68,80 +69,65 @@ TEST(EditF, RowsAndTheirTimeColumn) {
     EXPECT_EQ(std::string(row, sizeof row),
               std::string(c.time) + ",     1.234,    -0.568,    12.500\r\n");
   }
-  // Every kernel's blocks count their times, in runs from an odd block and
-  // an even one: on every row the counted time is the edited one.
-  const std::vector<float> zeros(100000);
-  std::vector<char> rows(100000 * cdmg::kRowBytes);
-  for (const cdmg::InstructionSet set : cdmg::kInstructionSets) {
-    const cdmg::BlockRunEditor blocks = cdmg::row_kernel(set).blocks;
-    if (!blocks) continue;
-    for (const std::int32_t first : {1, 5}) {
-      const std::int32_t count = (100001 - first) / 4;
-      ASSERT_EQ(blocks(rows.data(), first, count, 0.01f, zeros.data(), zeros.data(), zeros.data()),
-                count);
-      for (std::int32_t k = 0; k < 4 * count; ++k) {
-        char one[cdmg::kRowBytes];
-        cdmg::format_row(one, first + k, 0.01f, 0.0f, 0.0f, 0.0f);
-        ASSERT_EQ(std::string(&rows[static_cast<std::size_t>(k) * cdmg::kRowBytes], 7),
-                  std::string(one, 7))
-            << cdmg::name_of(set) << " row " << first + k;
-      }
+  // The counted times, from rows of both parities of a hundred, are the
+  // edited ones on every row they cover.
+  std::vector<char> rows(cdmg::kLastCountedRow * cdmg::kRowBytes);
+  for (const std::int32_t first : {1, 38}) {
+    const std::int32_t count = cdmg::kLastCountedRow - first + 1;
+    cdmg::edit_counted_times(rows.data(), first, count);
+    for (std::int32_t k = 0; k < count; ++k) {
+      char one[cdmg::kRowBytes];
+      cdmg::format_row(one, first + k, cdmg::kSampleInterval, 0.0f, 0.0f, 0.0f);
+      ASSERT_EQ(std::string(&rows[static_cast<std::size_t>(k) * cdmg::kRowBytes], 8),
+                std::string(one, 8))
+          << "row " << first + k;
     }
   }
 }
 
-// Runs of one block of four rows or two, times included, by every kernel
-// this processor runs, where they are taken, are the rows one by one; a
-// kernel declines a block with a value that needs the general editing.
-TEST(EditF, BlockRunsAreSingleRows) {
-  std::vector<cdmg::BlockRunEditor> kernels;
-  for (const cdmg::InstructionSet set : cdmg::kInstructionSets) {
-    if (const cdmg::BlockRunEditor kernel = cdmg::row_kernel(set).blocks) kernels.push_back(kernel);
-  }
+#if CDMG_HAVE_SSE2
+// The SSE2 editing of four rows' values is the plain twin's wherever it
+// takes them, and declines only where a value needs the general editing.
+TEST(EditF, FourRowValuesAreSingleRows) {
   std::mt19937 random(2024);
   const float specials[] = {
       0.0f,      -0.0f,      -0.0004f, 0.0005f,   -0.0005f,
       999.9995f, -999.9995f, 999.999f, -99.9996f, 1000.0f,
       -1000.0f,  1e30f,      -1e-30f,  123.4565f, -0.0015f,
       999999.9f, -99999.99f, 1e6f,     -1e5f,     std::numeric_limits<float>::infinity()};
-  // The sample arrays; row i takes position i - 1.
-  std::vector<float> columns[3];
-  for (auto &column : columns) column.resize(100013);
-  for (const auto kernel : kernels) {
-    int taken = 0;
-    for (int block = 0; block < 200000; ++block) {
-      // Rows from 1 to past the time column's width.
-      const auto first = static_cast<std::int32_t>(1 + random() % 100006);
-      const std::int32_t count = 1 + block % 2;
-      for (auto &column : columns) {
-        for (int k = 0; k < 4 * count; ++k) {
-          const auto pick = random() % 8;
-          column[static_cast<std::size_t>(first - 1 + k)] =
-              pick == 0 ? specials[random() % std::size(specials)]
-              : pick == 1
-                  ? static_cast<float>(static_cast<int>(random() % 2000001) - 1000000) / 1000.0f
-                  : std::ldexp(static_cast<float>(random() % 16777216) / 16777216.0f,
-                               static_cast<int>(random() % (block % 2 ? 16 : 28)) - 6) *
-                        (random() % 2 ? 1.0f : -1.0f);
-        }
-      }
-      const float dt = block % 3 == 0 ? -0.01f : 0.01f;
-      char eight[8 * cdmg::kRowBytes];
-      const std::int32_t edited =
-          kernel(eight, first, count, dt, columns[0].data(), columns[1].data(), columns[2].data());
-      taken += edited;
-      for (int k = 0; k < 4 * edited; ++k) {
-        const auto at = static_cast<std::size_t>(first - 1 + k);
-        char one[cdmg::kRowBytes];
-        cdmg::format_row(one, first + k, dt, columns[0][at], columns[1][at], columns[2][at]);
-        ASSERT_EQ(std::string(eight + k * cdmg::kRowBytes, cdmg::kRowBytes),
-                  std::string(one, cdmg::kRowBytes))
-            << "row " << first + k;
+  int taken = 0;
+  for (int block = 0; block < 400000; ++block) {
+    float columns[3][4];
+    for (auto &column : columns) {
+      for (float &value : column) {
+        const auto pick = random() % 8;
+        value = pick == 0 ? specials[random() % std::size(specials)]
+                : pick == 1
+                    ? static_cast<float>(static_cast<int>(random() % 2000001) - 1000000) / 1000.0f
+                    : std::ldexp(static_cast<float>(random() % 16777216) / 16777216.0f,
+                                 static_cast<int>(random() % (block % 2 ? 16 : 28)) - 6) *
+                          (random() % 2 ? 1.0f : -1.0f);
       }
     }
-    EXPECT_GT(taken, 1000); // blocks
+    char fast[4 * cdmg::kRowBytes];
+    char plain[4 * cdmg::kRowBytes];
+    cdmg::plain::edit_values4(plain, columns[0], columns[1], columns[2]);
+    const std::string expected(plain, sizeof plain);
+    if (cdmg::sse2::edit_values4(fast, columns[0], columns[1], columns[2])) {
+      ++taken;
+      for (int k = 0; k < 4; ++k) {
+        const std::size_t at = static_cast<std::size_t>(k) * cdmg::kRowBytes + 8;
+        ASSERT_EQ(std::string(fast + at, cdmg::kRowBytes - 8),
+                  expected.substr(at, cdmg::kRowBytes - 8))
+            << "block " << block << " row " << k;
+      }
+    } else {
+      EXPECT_TRUE(expected.find_first_of("*n") != std::string::npos) << expected;
+    }
   }
+  EXPECT_GT(taken, 100000);
 }
+#endif
 
 // Every magnitude exactly halfway between two three-decimal results is a
 // multiple of 1/16; these and a spread of bit patterns must agree with the

@@ -238,17 +238,9 @@ TEST(FullRecordFields, CommonShapesAndTheirNeighbours) {
     SCOPED_TRACE(c.record);
     ASSERT_EQ(std::strlen(c.record), 80u);
     float values[8];
-    EXPECT_EQ(cdmg::chosen_record_kernel().record(c.record, values), c.taken);
+    EXPECT_EQ(cdmg::read_full_record_fields(c.record, values), c.taken);
     EXPECT_EQ(shapes::disagreement(c.record), "");
   }
-}
-
-// A build that pins the kernels runs the pinned ones, or none at all.
-TEST(FullRecordFields, ThePinnedKernelsRun) {
-  const std::string pinned = CDMG_KERNEL_PIN_NAME;
-  std::printf("kernels: %s\n", cdmg::name_of(cdmg::chosen_instruction_set()));
-  if (pinned.empty()) GTEST_SKIP() << "no kernel pinned: the widest available runs";
-  EXPECT_EQ(cdmg::name_of(cdmg::chosen_instruction_set()), pinned);
 }
 
 // The one-pass reading against the full rule on records of common shapes
@@ -261,7 +253,7 @@ TEST(FullRecordFields, MutatedRecordsAgreeWithTheRule) {
     const std::string problem = shapes::disagreement(record);
     ASSERT_EQ(problem, "") << "seed " << seed;
     float values[8];
-    taken += cdmg::chosen_record_kernel().record(record.data(), values) ? 1 : 0;
+    taken += cdmg::read_full_record_fields(record.data(), values) ? 1 : 0;
   }
   // Both ways are exercised: many records are taken, many are not.
   EXPECT_GT(taken, 10000);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "memory_folder.h"
+#include "run.h"
 
 namespace cdmg::testing {
 
