@@ -14,6 +14,9 @@ install_packages() {
   done
   [ ${#missing[@]} -gt 0 ] || return 0
   export DEBIAN_FRONTEND=noninteractive
+  # An earlier run cut short may have left dpkg half-way: finish its work,
+  # or every install below fails with "dpkg was interrupted".
+  dpkg --configure -a || true
   for try in 1 2 3; do
     if apt-get update; then break; fi
     echo "apt-get update failed (try $try of 3)" >&2

@@ -55,6 +55,8 @@ else()
     COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/cdmg2csv.1 > ${cdmg_deb_docs}/cdmg2csv.1.gz
     DEPENDS ${PROJECT_SOURCE_DIR}/cdmg2csv.1 VERBATIM)
   add_custom_target(cdmg_deb_docs ALL DEPENDS ${cdmg_deb_docs}/changelog.gz)
+  # The install names these files: building the program alone makes them too.
+  add_dependencies(cdmg2csv cdmg_deb_docs)
   install(FILES ${cdmg_deb_docs}/cdmg2csv.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
     COMPONENT docs)
   install(FILES ${cdmg_deb_docs}/copyright ${cdmg_deb_docs}/changelog.gz

@@ -1,96 +1,116 @@
-// The browser page's way into the program: one run of the conversion on an
-// in-memory working folder, as the console program runs in a folder. The
-// page's script fills the folder and the standard input, runs, and reads
-// back the standard streams, how the run ended, every file and the samples.
+// The browser page's way into the program, in two calls. cdmg_facts gives
+// what the library fixes and the page shows: the component file names and
+// the prompt. cdmg_run runs the conversion on an in-memory working folder,
+// as the console program runs in a folder, and hands back one result that
+// the script reads in one pass: how the run ended, the standard streams,
+// every file, the samples and the table's row times.
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
-#include "memory_folder.h"
 #include "run.h"
+#include "writer.h"
 
 namespace {
+
+// A pointer as the script indexes memory: WebAssembly's are 32 bits.
+std::uint32_t address(const void *pointer) {
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+void add_span(std::vector<std::uint32_t> &words, std::string_view text) {
+  words.push_back(address(text.data()));
+  words.push_back(static_cast<std::uint32_t>(text.size()));
+}
 
 struct Session {
   cdmg::MemoryFolder folder;
   cdmg::Samples samples{};
   cdmg::FolderOutcome outcome;
   std::map<std::string, std::string> files; // after the run
+  std::vector<float> times;
+  std::vector<std::uint32_t> result;
 };
 
 std::unique_ptr<Session> session;
 
-// The bytes of result `index`: 0 standard output, 1 standard error, then
-// the files by name.
-const std::string *result(int index) {
-  if (index == 0) return &session->outcome.out;
-  if (index == 1) return &session->outcome.err;
-  if (index < 2 || static_cast<std::size_t>(index - 2) >= session->files.size()) return nullptr;
-  return &std::next(session->files.begin(), index - 2)->second;
+// Takes a 32-bit little-endian count or length from the request.
+std::uint32_t take_word(const char *&at) {
+  std::uint32_t word = 0;
+  std::memcpy(&word, at, sizeof word);
+  at += sizeof word;
+  return word;
+}
+
+std::string take_text(const char *&at, std::uint32_t length) {
+  std::string text(at, length);
+  at += length;
+  return text;
 }
 
 } // namespace
 
 extern "C" {
 
-// A fresh folder, empty standard input.
-void cdmg_begin() {
+// Words: the count of components (3), each name as (address, length), then
+// the prompt as (address, length).
+const std::uint32_t *cdmg_facts() {
+  static const std::vector<std::uint32_t> facts = [] {
+    std::vector<std::uint32_t> words{static_cast<std::uint32_t>(std::size(cdmg::kComponentFiles))};
+    for (const std::string_view name : cdmg::kComponentFiles) add_span(words, name);
+    add_span(words, cdmg::kOutputPrompt);
+    return words;
+  }();
+  return facts.data();
+}
+
+// The request: the file count, then each file's name length, bytes length,
+// name and bytes, then the input's length and bytes. The result, words:
+// aborted (0 or 1), the exit status, the rows (-1 after an abnormal end),
+// the table's index among the files (-1 for none), the file count; standard
+// output and standard error as (address, length); the three sample arrays'
+// and the row times' addresses; then each file's name and bytes as
+// (address, length) pairs. It stays valid until the next run.
+const std::uint32_t *cdmg_run(const char *request) {
   session = std::make_unique<Session>();
-}
-
-void cdmg_add_file(const char *name, std::size_t name_length, const char *bytes,
-                   std::size_t length) {
-  session->folder.add_file(std::string(name, name_length), std::string(bytes, length));
-}
-
-void cdmg_set_input(const char *bytes, std::size_t length) {
-  session->folder.set_input(std::string(bytes, length));
-}
-
-// Runs; returns how many results there are.
-int cdmg_convert() {
-  session->outcome = cdmg::run_in_folder(session->folder, session->samples);
-  session->files = session->folder.files();
-  return static_cast<int>(2 + session->files.size());
-}
-
-int cdmg_aborted() {
-  return session->outcome.ended.aborted ? 1 : 0;
-}
-int cdmg_exit_status() {
-  return session->outcome.ended.status;
-}
-// The rows of the table, after a normal end; -1 otherwise.
-int cdmg_rows() {
-  return session->outcome.nt;
-}
-// The table's name in the folder, after a normal end: the file the run
-// opened last.
-const char *cdmg_table_name() {
-  return session->folder.last_opened().c_str();
-}
-// The sample array of a component (0 to 2), positions from 1 on.
-const float *cdmg_samples(int component) {
-  cdmg::Samples &s = session->samples;
-  return component == 0 ? s.x : component == 1 ? s.y : s.z;
-}
-
-const char *cdmg_result_name(int index) {
-  return index < 2 ? "" : std::next(session->files.begin(), index - 2)->first.c_str();
-}
-std::size_t cdmg_result_name_length(int index) {
-  return index < 2 ? 0 : std::next(session->files.begin(), index - 2)->first.size();
-}
-const char *cdmg_result_bytes(int index) {
-  const std::string *bytes = result(index);
-  return bytes ? bytes->data() : nullptr;
-}
-std::size_t cdmg_result_length(int index) {
-  const std::string *bytes = result(index);
-  return bytes ? bytes->size() : 0;
+  Session &s = *session;
+  const char *at = request;
+  for (std::uint32_t count = take_word(at); count > 0; --count) {
+    const std::uint32_t name_length = take_word(at);
+    const std::uint32_t length = take_word(at);
+    std::string name = take_text(at, name_length);
+    s.folder.add_file(name, take_text(at, length));
+  }
+  s.folder.set_input(take_text(at, take_word(at)));
+  s.outcome = cdmg::run_in_folder(s.folder, s.samples);
+  s.files = s.folder.files();
+  const std::int32_t rows = s.outcome.nt;
+  for (std::int32_t i = 1; i <= rows; ++i)
+    s.times.push_back(cdmg::row_time(i, cdmg::kSampleInterval));
+  std::uint32_t table = ~0u;
+  std::uint32_t index = 0;
+  for (const auto &file : s.files) {
+    if (rows >= 0 && file.first == s.folder.last_opened()) table = index;
+    ++index;
+  }
+  std::vector<std::uint32_t> &words = s.result;
+  words = {s.outcome.ended.aborted ? 1u : 0u, static_cast<std::uint32_t>(s.outcome.ended.status),
+           static_cast<std::uint32_t>(rows), table, static_cast<std::uint32_t>(s.files.size())};
+  add_span(words, s.outcome.out);
+  add_span(words, s.outcome.err);
+  for (const float *samples : {s.samples.x, s.samples.y, s.samples.z})
+    words.push_back(address(samples));
+  words.push_back(address(s.times.data()));
+  for (const auto &[name, bytes] : s.files) {
+    add_span(words, name);
+    add_span(words, bytes);
+  }
+  return words.data();
 }
 
 } // extern "C"

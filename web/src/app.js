@@ -1,8 +1,7 @@
 // The page: three places for the component files, the output name, the
 // conversion with its console transcript, the table's download and the plot.
-import { COMPONENTS, folderOf, placeFiles } from './places.js';
+import { ORDERS, folderOf, placeFiles } from './places.js';
 import { plotRecord } from './plot.js';
-import { rowTimes } from './record.js';
 import { transcript } from './transcript.js';
 
 async function readFile(file) {
@@ -11,6 +10,7 @@ async function readFile(file) {
 
 export function startApp(engine, document) {
   const byId = (id) => document.getElementById(id);
+  const names = engine.componentNames;
   let places = [null, null, null];
   let plot = null;
   let download = null;
@@ -25,7 +25,7 @@ export function startApp(engine, document) {
   const take = async (fileList, into) => {
     const files = await Promise.all(Array.from(fileList, readFile));
     if (into === undefined) {
-      const placed = placeFiles(places, files);
+      const placed = placeFiles(places, files, names);
       places = placed.places;
       byId('status').textContent = placed.leftOut.length
         ? `Not placed (all three places are taken): ${placed.leftOut.map((f) => f.name).join(', ')}`
@@ -37,7 +37,8 @@ export function startApp(engine, document) {
     showPlaces();
   };
 
-  COMPONENTS.forEach((component, k) => {
+  names.forEach((name, k) => {
+    byId(`name-${k}`).textContent = name;
     const input = byId(`file-${k}`);
     input.addEventListener('change', () => take(input.files, k).then(() => (input.value = '')));
     const swap = byId(`swap-${k}`);
@@ -59,8 +60,8 @@ export function startApp(engine, document) {
 
   byId('convert').addEventListener('click', () => {
     const typed = byId('output-name').value;
-    const { result, tableName, samples } = engine.run(folderOf(places), `${typed}\n`);
-    const shown = transcript(result.stdout, result.stderr, typed);
+    const { result, tableName, samples, times } = engine.run(folderOf(places, names), `${typed}\n`);
+    const shown = transcript(result.stdout, result.stderr, typed, engine.prompt);
     byId('console').textContent = shown.console;
     const errors = byId('errors');
     errors.textContent = shown.errors;
@@ -86,12 +87,7 @@ export function startApp(engine, document) {
     const rows = samples[0].length;
     byId('status').textContent = `Converted: ${rows} rows.`;
     if (rows > 0) {
-      plot = plotRecord(
-        figure,
-        rowTimes(rows),
-        samples,
-        COMPONENTS.map((c) => c.order),
-      );
+      plot = plotRecord(figure, Float64Array.from(times), samples, ORDERS);
     }
   });
   showPlaces();

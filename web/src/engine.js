@@ -20,69 +20,90 @@ function inputBytes(input) {
   throw new TypeError('input: a Uint8Array or a string');
 }
 
+// Lays out a run's request as the module reads it: the file count, each
+// file's name length, bytes length, name and bytes, then the input.
+function request(files, stdin) {
+  const parts = [];
+  const word = (n) => parts.push(new Uint8Array(Uint32Array.of(n).buffer));
+  const entries = Object.entries(files);
+  word(entries.length);
+  for (const [name, bytes] of entries) {
+    const nameBytes = encoder.encode(name);
+    word(nameBytes.length);
+    word(bytes.length);
+    parts.push(nameBytes, bytes);
+  }
+  word(stdin.length);
+  parts.push(stdin);
+  const all = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
+  let at = 0;
+  for (const part of parts) {
+    all.set(part, at);
+    at += part.length;
+  }
+  return all;
+}
+
 export class Engine {
   constructor(module) {
     this.module = module;
+    // What the library fixes: the component files' names and the prompt.
+    const facts = module._cdmg_facts();
+    const words = this.words(facts, 1 + 2 * (this.words(facts, 1)[0] + 1));
+    const text = (k) => new TextDecoder().decode(this.bytesAt(words[k], words[k + 1]));
+    this.componentNames = Array.from({ length: words[0] }, (_, k) => text(1 + 2 * k));
+    this.prompt = text(1 + 2 * words[0]);
   }
 
-  // Copies bytes into the module's memory for the length of `use`.
-  withBytes(bytes, use) {
-    const m = this.module;
-    const at = m._malloc(Math.max(bytes.length, 1));
-    m.HEAPU8.set(bytes, at);
-    try {
-      return use(at, bytes.length);
-    } finally {
-      m._free(at);
-    }
+  words(pointer, count) {
+    return new Uint32Array(this.module.HEAPU8.buffer, pointer, count).slice();
   }
 
   bytesAt(pointer, length) {
     return this.module.HEAPU8.slice(pointer, pointer + length);
   }
 
-  cString(pointer) {
-    return this.bytesAt(pointer, this.module.HEAPU8.indexOf(0, pointer) - pointer);
-  }
-
-  // One run: what convert() gives, with the table's name and the samples.
+  // One run: what convert() gives, with the table's name, the samples and
+  // the rows' times.
   run(files, input) {
     checkFiles(files);
-    const stdin = inputBytes(input);
+    const bytes = request(files, inputBytes(input));
     const m = this.module;
-    m._cdmg_begin();
-    for (const [name, bytes] of Object.entries(files)) {
-      this.withBytes(encoder.encode(name), (namePointer, nameLength) =>
-        this.withBytes(bytes, (at, length) => m._cdmg_add_file(namePointer, nameLength, at, length)),
-      );
+    const at = m._malloc(bytes.length);
+    m.HEAPU8.set(bytes, at);
+    let pointer;
+    try {
+      pointer = m._cdmg_run(at);
+    } finally {
+      m._free(at);
     }
-    this.withBytes(stdin, (at, length) => m._cdmg_set_input(at, length));
-    const results = m._cdmg_convert();
-    const result = (k) => this.bytesAt(m._cdmg_result_bytes(k), m._cdmg_result_length(k));
-    const folder = {};
+    const head = 5 + 4 + 4;
+    const fileCount = this.words(pointer, head)[4];
+    const w = this.words(pointer, head + 4 * fileCount);
+    const [aborted, exitStatus, rowWord, table] = w;
+    const rows = rowWord | 0;
     const decoder = new TextDecoder();
-    for (let k = 2; k < results; ++k) {
-      folder[decoder.decode(this.bytesAt(m._cdmg_result_name(k), m._cdmg_result_name_length(k)))] =
-        result(k);
+    const folder = {};
+    let tableName = null;
+    for (let k = 0; k < fileCount; ++k) {
+      const at = head + 4 * k;
+      const name = decoder.decode(this.bytesAt(w[at], w[at + 1]));
+      folder[name] = this.bytesAt(w[at + 2], w[at + 3]);
+      if (k === table) tableName = name;
     }
-    const aborted = m._cdmg_aborted() === 1;
-    const rows = m._cdmg_rows();
-    const samples = [0, 1, 2].map((component) =>
-      rows > 0
-        ? new Float32Array(m.HEAPF32.buffer, m._cdmg_samples(component), rows).slice()
-        : new Float32Array(0),
-    );
-    const tableName = rows >= 0 ? decoder.decode(this.cString(m._cdmg_table_name())) : null;
+    const floats = (address) =>
+      rows > 0 ? new Float32Array(m.HEAPF32.buffer, address, rows).slice() : new Float32Array(0);
     return {
       result: {
-        stdout: result(0),
-        stderr: result(1),
-        exitStatus: aborted ? null : m._cdmg_exit_status(),
-        aborted,
+        stdout: this.bytesAt(w[5], w[6]),
+        stderr: this.bytesAt(w[7], w[8]),
+        exitStatus: aborted ? null : exitStatus,
+        aborted: aborted === 1,
         files: folder,
       },
       tableName,
-      samples,
+      samples: [w[9], w[10], w[11]].map(floats),
+      times: floats(w[12]),
     };
   }
 

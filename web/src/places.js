@@ -1,21 +1,17 @@
 // The three places for the component files, and where chosen or dropped
-// files go.
+// files go. The files' names are the library's (Engine.componentNames).
 
-export const COMPONENTS = [
-  { name: 'WKZ-base-N022.txt', order: 'first' },
-  { name: 'WKZ-base-N292.txt', order: 'second' },
-  { name: 'WKZ-base-UP.txt', order: 'third' },
-];
+export const ORDERS = ['first', 'second', 'third'];
 
-// Places after `files` (each {name, bytes}) arrive: a file with a fixed name
+// Places after `files` (each {name, bytes}) arrive: a file with a place's name
 // goes to its place; the others fill the empty places in order, and what
 // finds no empty place is left out. Returns the new places and the files
 // left out.
-export function placeFiles(places, files) {
+export function placeFiles(places, files, names) {
   const next = places.slice();
   const others = [];
   for (const file of files) {
-    const fixed = COMPONENTS.findIndex((component) => component.name === file.name);
+    const fixed = names.indexOf(file.name);
     if (fixed >= 0) next[fixed] = file;
     else others.push(file);
   }
@@ -29,10 +25,10 @@ export function placeFiles(places, files) {
 }
 
 // The working folder of a run: each placed file under its place's name.
-export function folderOf(places) {
+export function folderOf(places, names) {
   const folder = {};
   places.forEach((file, k) => {
-    if (file) folder[COMPONENTS[k].name] = file.bytes;
+    if (file) folder[names[k]] = file.bytes;
   });
   return folder;
 }

@@ -2,6 +2,7 @@
 // on one time axis: dragging zooms all three to a time range, a double
 // click (or the reset button) shows the whole record again, and the cursor
 // reads out the time and the three values.
+import uPlot from 'uplot';
 import { peak } from './record.js';
 
 const COLOURS = ['#1f5fa8', '#b2461e', '#2e7d32'];
@@ -67,7 +68,6 @@ export function plotRecord(figure, times, samples, orders) {
       axes: [{ label: last ? "time (s)" : undefined }, { size: 70, space: 24 }],
       hooks: { setScale: [onScale], setCursor: [onCursor] },
     };
-    // eslint-disable-next-line no-undef -- uPlot comes before this script
     plots.push(new uPlot(options, [times, values], chart));
   });
   figure.append(reset);

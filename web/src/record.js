@@ -1,15 +1,5 @@
-// What the plot shows of a converted record: row i at time i x dt, as in
-// the table, and each component's peak.
-
-const DT = Math.fround(0.01);
-
-// The time of each row: the exact product of the index and dt, rounded
-// once to single precision, as the table's time column has it.
-export function rowTimes(rows) {
-  const times = new Float64Array(rows);
-  for (let i = 0; i < rows; ++i) times[i] = Math.fround(i * DT);
-  return times;
-}
+// What the plot shows of a converted record: each component's peak. The
+// rows' times come from the library, as the table's time column has them.
 
 // The largest magnitude among `values` and the index where it first
 // stands; an empty series has none.
