@@ -28,9 +28,9 @@ using harness::state;
 
 namespace {
 
-const std::string kFirst = "WKZ-base-N022.txt";
-const std::string kSecond = "WKZ-base-N292.txt";
-const std::string kThird = "WKZ-base-UP.txt";
+const std::string &kFirst = harness::kComponentNames[0];
+const std::string &kSecond = harness::kComponentNames[1];
+const std::string &kThird = harness::kComponentNames[2];
 
 // Writes the three component files whole; by default with no data records.
 void lay(const Folder &here, const std::string &first,
@@ -39,6 +39,13 @@ void lay(const Folder &here, const std::string &first,
   here.write(kFirst, first);
   here.write(kSecond, second);
   here.write(kThird, third);
+}
+
+// The console of a run whose first component, without data, wrote `head`
+// (the banner and its echoed headers); the other two hold no data either.
+std::string console_from_x(const std::string &head) {
+  return head + harness::counter_lines(1, 1, 0) + harness::component_lines("Y", 1, 1, 0) +
+         harness::component_lines("Z", 1, 1, 0) + harness::output_prompt();
 }
 
 class Run : public ::testing::Test {
@@ -115,9 +122,9 @@ TEST_F(Run, UnexpectedCharacterInDataField) {
     lay(here, component_file("X", {"       1.0", record, "       2.0"}));
     SCOPED_TRACE(record);
     const auto outcome = here.run("table.csv\n");
-    expect_abort(
-        outcome, banner() + " " + pad80("RECORD SIX X") + "\n " + pad80("RECORD 31 X") + "\n",
-        "fmt: read unexpected character\n" + state("11 named " + kFirst, "(8E10.4)", "reading"));
+    expect_abort(outcome, banner() + harness::echoed_headers("X"),
+                 "fmt: read unexpected character\n" +
+                     state("11 named " + kFirst, "(8E10.4)", "reading"));
   }
 }
 
@@ -170,18 +177,14 @@ TEST_F(Run, AllBlankNameIsNullFileName) {
 
 // Outcome of a first component file of n header records, each with its line feed.
 TEST_F(Run, HeaderOutcomesByRecordCount) {
-  const std::string six = " " + pad80("RECORD SIX X") + "\n";
-  const std::string thirty_one = " " + pad80("RECORD 31 X") + "\n";
   for (int n = 0; n <= 32; ++n) {
     Folder here;
     lay(here, harness::header_records("X", n));
     SCOPED_TRACE(std::to_string(n) + " records");
     const auto outcome = here.run("t.csv\n");
-    std::string out = banner() + (n >= 6 ? six : "");
+    std::string out = banner() + (n >= 6 ? harness::echoed_headers("X", false) : "");
     if (n >= 31) {
-      expect_normal(outcome, out + thirty_one + " i,in= 1 1\n nt= 0\n" +
-                                 component_lines("Y", 1, 1, 0) + component_lines("Z", 1, 1, 0) +
-                                 output_prompt());
+      expect_normal(outcome, console_from_x(banner() + harness::echoed_headers("X")));
       continue;
     }
     std::string err;
@@ -197,7 +200,7 @@ TEST_F(Run, HeaderOutcomesByRecordCount) {
 
 TEST_F(Run, LastHeaderRecordWithoutLineFeed) {
   const std::string head = harness::header_records("X", 30);
-  const std::string six = banner() + " " + pad80("RECORD SIX X") + "\n";
+  const std::string six = banner() + harness::echoed_headers("X", false);
   const std::string where = "11 named " + kFirst;
   struct Case {
     std::string file;
@@ -209,15 +212,14 @@ TEST_F(Run, LastHeaderRecordWithoutLineFeed) {
       {head + "RECORD 31 X", six, "fmt: end of file\n" + state(where, "(a80)", "reading")},
       {head + long31, six + " " + long31.substr(0, 80) + "\n",
        "read start: end of file\n" + state(where, "list io", "reading")},
-      {head + "RECORD 31 X\nlast", six + " " + pad80("RECORD 31 X") + "\n", ""},
+      {head + "RECORD 31 X\nlast", banner() + harness::echoed_headers("X"), ""},
   };
   for (const auto &c : cases) {
     Folder here;
     lay(here, c.file);
     const auto outcome = here.run("t.csv\n");
     if (c.err.empty()) {
-      expect_normal(outcome, c.out + " i,in= 1 1\n nt= 0\n" + component_lines("Y", 1, 1, 0) +
-                                 component_lines("Z", 1, 1, 0) + output_prompt());
+      expect_normal(outcome, console_from_x(c.out));
     } else {
       expect_abort(outcome, c.out, c.err);
     }
@@ -236,9 +238,8 @@ TEST_F(Run, HeaderEchoTakesFirstEightyCharacters) {
   }
   lay(folder, file);
   const auto outcome = folder.run("t.csv\n");
-  expect_normal(outcome, banner() + " " + std::string(80, 'h') + "\n " + pad80("tab\there") +
-                             "\n i,in= 1 1\n nt= 0\n" + component_lines("Y", 1, 1, 0) +
-                             component_lines("Z", 1, 1, 0) + output_prompt());
+  expect_normal(outcome, console_from_x(banner() + " " + std::string(80, 'h') + "\n " +
+                                        pad80("tab\there") + "\n"));
 }
 
 TEST_F(Run, DataRecordShapes) {
@@ -342,9 +343,9 @@ TEST_F(Run, OverCapacityEndsWithSubscriptOutOfBounds) {
   expect_normal(folder.run("t.csv\n"), console(4125, 0, 0));
   write_components(records(4126, "1"), {}, {});
   const auto outcome = folder.run("t.csv\n");
-  expect_abort(
-      outcome, banner() + " " + pad80("RECORD SIX X") + "\n " + pad80("RECORD 31 X") + "\n",
-      "fmt: subscript out of bounds\n" + state("11 named " + kFirst, "(8E10.4)", "reading"));
+  expect_abort(outcome, banner() + harness::echoed_headers("X"),
+               "fmt: subscript out of bounds\n" +
+                   state("11 named " + kFirst, "(8E10.4)", "reading"));
 }
 
 TEST_F(Run, ExistingTableFiles) {

@@ -199,10 +199,18 @@ std::string banner() {
          "  assumed dt =  0.00999999978\n";
 }
 
+std::string echoed_headers(const std::string &label, bool both) {
+  return " " + pad80("RECORD SIX " + label) + "\n" +
+         (both ? " " + pad80("RECORD 31 " + label) + "\n" : "");
+}
+
+std::string counter_lines(int i, int in, int nt) {
+  return " i,in= " + std::to_string(i) + ' ' + std::to_string(in) + "\n nt= " + std::to_string(nt) +
+         '\n';
+}
+
 std::string component_lines(const std::string &label, int i, int in, int nt) {
-  return " " + pad80("RECORD SIX " + label) + "\n " + pad80("RECORD 31 " + label) +
-         "\n i,in= " + std::to_string(i) + ' ' + std::to_string(in) +
-         "\n nt= " + std::to_string(nt) + '\n';
+  return echoed_headers(label) + counter_lines(i, in, nt);
 }
 
 std::string output_prompt() {

@@ -47,6 +47,10 @@ private:
 
 std::string read_file(const std::filesystem::path &path);
 
+// The component files' names, in the order they are read.
+inline const std::string kComponentNames[3] = {"WKZ-base-N022.txt", "WKZ-base-N292.txt",
+                                               "WKZ-base-UP.txt"};
+
 // Component file builders.
 std::string header_records(const std::string &label, int count = 32, const char *end = "\n");
 std::string component_file(const std::string &label, const std::vector<std::string> &data,
@@ -55,6 +59,10 @@ std::string component_file(const std::string &label, const std::vector<std::stri
 // Expected console text.
 std::string pad80(const std::string &text);
 std::string banner();
+// A component's lines: its echoed header records 6 and 31 (of header_records
+// with that label; one or both), then its counter lines.
+std::string echoed_headers(const std::string &label, bool both = true);
+std::string counter_lines(int i, int in, int nt);
 std::string component_lines(const std::string &label, int i, int in, int nt);
 std::string output_prompt();
 // The console of a run whose three components held these data records.

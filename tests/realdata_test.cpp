@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char *const kNames[] = {"WKZ-base-N022.txt", "WKZ-base-N292.txt", "WKZ-base-UP.txt"};
+const auto &kNames = harness::kComponentNames;
 
 std::vector<std::string> lines_of(const std::string &bytes) {
   std::vector<std::string> lines;
@@ -70,7 +70,7 @@ protected:
   // Puts one re-laid record into the run folder; returns each file's lines.
   std::vector<std::vector<std::string>> use(const std::string &variant) {
     std::vector<std::vector<std::string>> files;
-    for (const char *name : kNames) {
+    for (const std::string &name : kNames) {
       const std::string bytes = harness::read_file(relaid.path() / "r" / variant / name);
       folder.write(name, bytes);
       files.push_back(lines_of(bytes));
@@ -82,8 +82,8 @@ protected:
            harness::pad80(lines[30].substr(0, 80)) + "\n";
   }
   static std::string counters(std::size_t records) {
-    return " i,in= " + std::to_string(records + 1) + " " + std::to_string(8 * records + 1) +
-           "\n nt= " + std::to_string(8 * records) + "\n";
+    const auto n = static_cast<int>(records);
+    return harness::counter_lines(n + 1, 8 * n + 1, 8 * n);
   }
   void expect_converted(const std::vector<std::vector<std::string>> &files) {
     std::string console = harness::banner();

@@ -165,9 +165,9 @@ private:
 class Signals : public ::testing::Test {
 protected:
   void SetUp() override {
-    folder.write("WKZ-base-N022.txt", component_file("X", {}));
-    folder.write("WKZ-base-N292.txt", component_file("Y", {}));
-    folder.write("WKZ-base-UP.txt", component_file("Z", {"1"}));
+    folder.write(harness::kComponentNames[0], component_file("X", {}));
+    folder.write(harness::kComponentNames[1], component_file("Y", {}));
+    folder.write(harness::kComponentNames[2], component_file("Z", {"1"}));
   }
   // A run that ended normally with a table of eight rows.
   void expect_normal_end(const harness::Outcome &outcome) {
@@ -216,7 +216,7 @@ TEST_F(Signals, WhileWaitingForOutputName) {
 TEST_F(Signals, TerminationWhileReadingComponent) {
   // The first component is a FIFO that delivers part of its header and then
   // nothing more; the console lines already made still reach standard output.
-  const auto fifo = folder.path() / "WKZ-base-N022.txt";
+  const auto fifo = folder.path() / harness::kComponentNames[0];
   std::filesystem::remove(fifo);
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
   LiveRun run(folder);
@@ -238,7 +238,7 @@ TEST_F(Signals, TerminationWhileReadingComponent) {
   kill(run.pid(), SIGTERM);
   const auto outcome = run.finish();
   close(writer);
-  EXPECT_EQ(outcome.out, banner() + " " + harness::pad80("RECORD SIX X") + "\n");
+  EXPECT_EQ(outcome.out, banner() + harness::echoed_headers("X", false));
   EXPECT_EQ(outcome.err, "Killed\n");
   EXPECT_EQ(outcome.exit_status, 1);
 }
@@ -246,7 +246,7 @@ TEST_F(Signals, TerminationWhileReadingComponent) {
 // A component that is a FIFO ends when its writer closes it: the program
 // opens it for reading only, so it is never a writer of its own FIFO.
 TEST_F(Signals, FifoComponentEndsWhenItsWriterCloses) {
-  const auto fifo = folder.path() / "WKZ-base-UP.txt";
+  const auto fifo = folder.path() / harness::kComponentNames[2];
   const std::string content = harness::read_file(fifo);
   std::filesystem::remove(fifo);
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
@@ -267,7 +267,7 @@ TEST_F(Signals, FifoComponentEndsWhenItsWriterCloses) {
 TEST_F(Signals, InterruptWhileWritingToAFifo) {
   std::string record; // values of 1000 and more: the slower general editing
   for (int field = 0; field < 8; ++field) record += "  12345678";
-  folder.write("WKZ-base-UP.txt", component_file("Z", harness::records(1000, record)));
+  folder.write(harness::kComponentNames[2], component_file("Z", harness::records(1000, record)));
   std::string table;
   for (int i = 0; i < 8000; ++i) table += harness::row(i * 0.01, 0, 0, 1234.5678);
   const auto fifo = folder.path() / "t.fifo";
