@@ -92,7 +92,7 @@ void BM_FormatFourRows(benchmark::State &state) {
   const float z[8] = {42.0f, -42.0f, 0.0005f, -0.0005f, 42.0f, -42.0f, 0.0005f, -0.0005f};
   for (auto _ : state) {
     cdmg::edit_counted_times(rows, 1, 4);
-    benchmark::DoNotOptimize(cdmg::edit_values4(rows, x, y, z));
+    benchmark::DoNotOptimize(cdmg::edit_value_blocks(rows, 1, x, y, z));
     benchmark::DoNotOptimize(rows);
   }
   state.SetItemsProcessed(state.iterations() * 4);

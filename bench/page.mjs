@@ -1,4 +1,5 @@
-// The page's figures for bench/page.sh: medians of 21 in headless Chromium.
+// The page's figures for bench/page.sh: medians of 21 in headless Chromium,
+// the record's analysis among them.
 // Usage: node bench/page.mjs PAGE.html RECORD-FOLDER NATIVE-MS
 import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
@@ -43,8 +44,19 @@ const converts = await page.evaluate(async (wire, runs) => {
   return times;
 }, wire, RUNS);
 
-// Convert to a drawn plot: the button's click to the frame after the panels
-// were drawn, the files placed as a person drops them.
+// The analysis in the page: analyse() (100 periods, 5%) less convert().
+const analyses = await page.evaluate(async (runs) => {
+  const times = [];
+  for (let k = 0; k < runs; ++k) {
+    const start = performance.now();
+    await globalThis.cdmg2csv.analyse(globalThis.benchFiles, 'out.csv\n');
+    times.push(performance.now() - start);
+  }
+  return times;
+}, RUNS);
+
+// Convert to drawn plots: the button's click to the frame after the record
+// and its spectra were drawn, the files placed as a person drops them.
 await page.evaluate(() => {
   const transfer = new DataTransfer();
   for (const [name, bytes] of Object.entries(globalThis.benchFiles)) transfer.items.add(new File([bytes], name));
@@ -59,6 +71,18 @@ for (let k = 0; k < RUNS; ++k) {
     requestAnimationFrame(() => requestAnimationFrame(() => resolve(performance.now() - start)));
   })));
 }
+// Another damping chosen: the change to the frame after the spectra were
+// drawn again.
+const redraws = [];
+for (let k = 0; k < RUNS; ++k) {
+  redraws.push(await page.evaluate((k) => new Promise((resolve) => {
+    const select = document.getElementById('damping');
+    select.value = k % 2 ? '0.05' : '0.02';
+    const start = performance.now();
+    select.dispatchEvent(new Event('change'));
+    requestAnimationFrame(() => requestAnimationFrame(() => resolve(performance.now() - start)));
+  }), k));
+}
 await browser.close();
 
 const html = readFileSync(pagePath);
@@ -70,4 +94,6 @@ console.log(`full capacity, fixed fields, medians of ${RUNS}:`);
 console.log(`  convert() in the page   ${convert.toFixed(2)} ms`);
 console.log(`  cdmg2csv (whole run)    ${Number(nativeMs).toFixed(2)} ms`);
 console.log(`  ratio                   ${(convert / Number(nativeMs)).toFixed(2)}`);
-console.log(`  Convert to drawn plot   ${median(plots).toFixed(1)} ms`);
+console.log(`  analysis in the page    ${(median(analyses) - convert).toFixed(1)} ms (analyse() ${median(analyses).toFixed(1)} ms less convert())`);
+console.log(`  Convert to drawn plot and spectra  ${median(plots).toFixed(1)} ms`);
+console.log(`  another damping, drawn  ${median(redraws).toFixed(1)} ms`);

@@ -86,4 +86,9 @@ bool plain::edit_values4(char *rows, const float *x, const float *y, const float
   return true;
 }
 
+std::int32_t plain::edit_value_blocks(char *rows, std::int32_t blocks, const float *x,
+                                      const float *y, const float *z) {
+  return value_blocks<edit_values4>(rows, blocks, x, y, z);
+}
+
 } // namespace cdmg

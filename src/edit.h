@@ -33,19 +33,26 @@ void edit_counted_times(char *out, std::int32_t first, std::int32_t rows);
 // general editing (asterisks, an infinity): the rows then go to edit_values.
 // The plain twin is edit_values four times; the SSE2 form edits a column of
 // four values at once and gives the same bytes.
+// edit_value_blocks does so for `blocks` blocks one after another, with
+// their values from x, y and z on: how many it edited before one it left.
 namespace plain {
 bool edit_values4(char *rows, const float *x, const float *y, const float *z);
-}
+std::int32_t edit_value_blocks(char *rows, std::int32_t blocks, const float *x, const float *y,
+                               const float *z);
+} // namespace plain
 #if CDMG_HAVE_SSE2
 namespace sse2 {
 bool edit_values4(char *rows, const float *x, const float *y, const float *z);
-}
+std::int32_t edit_value_blocks(char *rows, std::int32_t blocks, const float *x, const float *y,
+                               const float *z);
+} // namespace sse2
 #endif
-inline bool edit_values4(char *rows, const float *x, const float *y, const float *z) {
+inline std::int32_t edit_value_blocks(char *rows, std::int32_t blocks, const float *x,
+                                      const float *y, const float *z) {
 #if CDMG_HAVE_SSE2
-  return sse2::edit_values4(rows, x, y, z);
+  return sse2::edit_value_blocks(rows, blocks, x, y, z);
 #else
-  return plain::edit_values4(rows, x, y, z);
+  return plain::edit_value_blocks(rows, blocks, x, y, z);
 #endif
 }
 

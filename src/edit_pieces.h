@@ -114,6 +114,19 @@ CDMG_ALWAYS_INLINE void place_field(char *out, std::uint32_t head, std::uint32_t
   std::memcpy(out + width - 4, text_at(decimals), decimal_bytes);
 }
 
+// The blocks of four rows one after another while `values4` edits each:
+// how many. Each kernel's file instantiates it with its own editing, so
+// that the block's editing inlines.
+template <bool (*values4)(char *rows, const float *x, const float *y, const float *z)>
+inline std::int32_t value_blocks(char *rows, std::int32_t blocks, const float *x, const float *y,
+                                 const float *z) {
+  std::int32_t block = 0;
+  for (; block < blocks; ++block, rows += 4 * kRowBytes, x += 4, y += 4, z += 4) {
+    if (!values4(rows, x, y, z)) break;
+  }
+  return block;
+}
+
 #if CDMG_HAVE_SSE2
 // Lane k of four, a piece's offset: on x86-64 two lanes come out through
 // one 64-bit move. Every entry is below 2^16.

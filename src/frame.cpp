@@ -244,12 +244,15 @@ bool Frame::end_of_file(int unit) const {
   return units_->unit(unit).end_of_file;
 }
 
-bool Frame::buffered_record(int unit, RecordView &record, std::size_t &bytes) const {
-  return units_->unit(unit).input->buffered_record(record, bytes);
-}
-
-void Frame::take_input(int unit, std::size_t bytes) {
-  units_->unit(unit).input->take(bytes);
+std::size_t Frame::take_records(int unit, std::size_t most, RecordTaker take, void *context) {
+  TextInput &input = *units_->unit(unit).input;
+  std::size_t k = 0;
+  RecordView record{};
+  for (std::size_t bytes = 0; k < most && input.buffered_record(record, bytes); ++k) {
+    if (!take(record, k, context)) break;
+    input.take(bytes);
+  }
+  return k;
 }
 
 Failure Frame::prepare_write(int unit, std::size_t record_bytes) {

@@ -46,11 +46,12 @@ public:
   // end of its file.
   Failure read_record(int unit, RecordView &record);
   bool end_of_file(int unit) const;
-  // The unit's next record when it lies whole in the buffer, not yet taken
-  // (TextInput::buffered_record); then taking it. Such a record ends with a
-  // line feed, so the end-of-file mark stays as it is.
-  bool buffered_record(int unit, RecordView &record, std::size_t &bytes) const;
-  void take_input(int unit, std::size_t bytes);
+  // Takes the unit's next records while each lies whole in the buffer
+  // (TextInput::buffered_record) and `take` accepts it, at most `most`:
+  // how many. `take` gets each record's view and its number from 0. Such a
+  // record ends with a line feed, so the end-of-file mark stays as it is.
+  using RecordTaker = bool (*)(const RecordView &record, std::size_t k, void *context);
+  std::size_t take_records(int unit, std::size_t most, RecordTaker take, void *context);
 
   // Output of records of `record_bytes` each to a file unit: a unit that may
   // only read is reopened for writing first. A statement's text is placed,

@@ -47,14 +47,13 @@ RecordView Io::read_record(int unit) {
 }
 
 std::size_t Io::read_full_records(int unit, float *values, std::size_t most) {
-  std::size_t count = 0;
-  RecordView record{};
-  for (std::size_t bytes = 0; count < most && frame_.buffered_record(unit, record, bytes);
-       ++count, values += 8) {
-    if (record.length != kTextWidth || !read_full_record_fields(record.chars, values)) break;
-    frame_.take_input(unit, bytes);
-  }
-  return count;
+  return frame_.take_records(
+      unit, most,
+      [](const RecordView &record, std::size_t k, void *to) {
+        return record.length == kTextWidth &&
+               read_full_record_fields(record.chars, static_cast<float *>(to) + 8 * k);
+      },
+      values);
 }
 
 char *Io::reserve_output(int unit, std::size_t size) {

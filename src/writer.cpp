@@ -24,11 +24,7 @@ std::int32_t write_row_blocks(Io &io, std::int32_t i, std::int32_t rows, float d
   // It fits: nothing is written, so nothing can fail.
   char *out = io.reserve_output(kFileUnit, static_cast<std::size_t>(blocks) * kBlockBytes);
   edit_counted_times(out, i, 4 * blocks);
-  std::int32_t edited = 0;
-  for (; edited < blocks; ++edited, out += kBlockBytes) {
-    const std::int32_t at = i - 1 + 4 * edited;
-    if (!edit_values4(out, x + at, y + at, z + at)) break;
-  }
+  const std::int32_t edited = edit_value_blocks(out, blocks, x + i - 1, y + i - 1, z + i - 1);
   // Rows count once whole, for a signal handler's closing.
   io.commit_output(kFileUnit, static_cast<std::size_t>(edited) * kBlockBytes);
   return i + 4 * edited;

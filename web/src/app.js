@@ -1,7 +1,8 @@
 // The page: three places for the component files, the output name, the
-// conversion with its console transcript, the table's download and the plot.
-import { ORDERS, folderOf, placeFiles } from './places.js';
-import { plotRecord } from './plot.js';
+// conversion with its console transcript, the table's download, the plot
+// and the record's figures.
+import { startFigures } from './figures_view.js';
+import { folderOf, placeFiles } from './places.js';
 import { transcript } from './transcript.js';
 
 async function readFile(file) {
@@ -12,8 +13,8 @@ export function startApp(engine, document) {
   const byId = (id) => document.getElementById(id);
   const names = engine.componentNames;
   let places = [null, null, null];
-  let plot = null;
   let download = null;
+  const figures = startFigures(engine, document);
 
   const showPlaces = () => {
     places.forEach((file, k) => {
@@ -60,7 +61,7 @@ export function startApp(engine, document) {
 
   byId('convert').addEventListener('click', () => {
     const typed = byId('output-name').value;
-    const { result, tableName, samples, times } = engine.run(folderOf(places, names), `${typed}\n`);
+    const { result, tableName, samples } = engine.run(folderOf(places, names), `${typed}\n`);
     const shown = transcript(result.stdout, result.stderr, typed, engine.prompt);
     byId('console').textContent = shown.console;
     const errors = byId('errors');
@@ -69,13 +70,10 @@ export function startApp(engine, document) {
     const link = byId('download');
     if (download) URL.revokeObjectURL(download);
     download = null;
-    if (plot) plot.destroy();
-    plot = null;
-    const figure = byId('figure');
-    figure.replaceChildren();
     if (result.aborted) {
       byId('status').textContent = 'The run ended abnormally: no table.';
       link.hidden = true;
+      figures.show(null);
       return;
     }
     const table = result.files[tableName];
@@ -84,11 +82,8 @@ export function startApp(engine, document) {
     link.download = tableName.split('/').pop();
     link.textContent = `Download ${link.download} (${table.length} bytes)`;
     link.hidden = false;
-    const rows = samples[0].length;
-    byId('status').textContent = `Converted: ${rows} rows.`;
-    if (rows > 0) {
-      plot = plotRecord(figure, Float64Array.from(times), samples, ORDERS);
-    }
+    byId('status').textContent = `Converted: ${samples[0].length} rows.`;
+    figures.show(samples);
   });
   showPlaces();
 }

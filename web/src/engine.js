@@ -44,6 +44,44 @@ function request(files, stdin) {
   return all;
 }
 
+// The record's units, in m/s², and their names in figures.
+export const UNITS = {
+  'cm/s2': { metres: 0.01, acceleration: 'cm/s²', velocity: 'cm/s', displacement: 'cm' },
+  'm/s2': { metres: 1, acceleration: 'm/s²', velocity: 'm/s', displacement: 'm' },
+  g: { metres: 9.80665, acceleration: 'g', velocity: 'g·s', displacement: 'g·s²' },
+};
+
+// analyse()'s options with their defaults; a bad one is a TypeError that
+// names it.
+export function analysisOptions(options) {
+  if (options === undefined || options === null) options = {};
+  if (typeof options !== 'object') throw new TypeError('options: an object of dt, unit, damping and periods');
+  const { dt = 0.01, unit = 'cm/s2', damping = 0.05, periods } = options;
+  if (typeof dt !== 'number' || !Number.isFinite(dt) || dt <= 0)
+    throw new TypeError('dt: the sample interval, a positive number of seconds');
+  if (!Object.hasOwn(UNITS, unit)) throw new TypeError("unit: 'cm/s2', 'm/s2' or 'g'");
+  const dampings = Array.isArray(damping) ? damping : [damping];
+  if (dampings.length === 0 || !dampings.every((z) => typeof z === 'number' && z >= 0 && z < 1))
+    throw new TypeError('damping: a fraction from 0 to less than 1, or an array of them');
+  if (periods !== undefined && (!Array.isArray(periods) || periods.length === 0 ||
+      !periods.every((t) => typeof t === 'number' && Number.isFinite(t) && t > 0)))
+    throw new TypeError('periods: an array of positive numbers of seconds');
+  return { dt, unit, dampings, periods: periods ?? [] };
+}
+
+const COMPONENT_ORDERS = ['first', 'second', 'third'];
+
+// The sentence that stands for a component's figures when it has none.
+function problemSentence(code, row, k) {
+  const which = `The ${COMPONENT_ORDERS[k]} component`;
+  if (code === 1) return `${which} has no samples: it has no figures.`;
+  if (code === 2) return `${which} is zero at every row: it has no peaks, durations or spectra.`;
+  if (code === 3)
+    return `${which} has a sample that is not a finite number at row ${row + 1} ` +
+      '(a field too large for single precision reads as infinity): it has no figures.';
+  return null;
+}
+
 export class Engine {
   constructor(module) {
     this.module = module;
@@ -63,8 +101,7 @@ export class Engine {
     return this.module.HEAPU8.slice(pointer, pointer + length);
   }
 
-  // One run: what convert() gives, with the table's name, the samples and
-  // the rows' times.
+  // One run: what convert() gives, with the table's name and the samples.
   run(files, input) {
     checkFiles(files);
     const bytes = request(files, inputBytes(input));
@@ -77,7 +114,7 @@ export class Engine {
     } finally {
       m._free(at);
     }
-    const head = 5 + 4 + 4;
+    const head = 5 + 4 + 3;
     const fileCount = this.words(pointer, head)[4];
     const w = this.words(pointer, head + 4 * fileCount);
     const [aborted, exitStatus, rowWord, table] = w;
@@ -103,8 +140,90 @@ export class Engine {
       },
       tableName,
       samples: [w[9], w[10], w[11]].map(floats),
-      times: floats(w[12]),
     };
+  }
+
+  // The analysis of the last run's rows (see analysisOptions), and the
+  // record's motion for the plot: each row's time, and each component's
+  // acceleration, velocity and displacement.
+  analysis(options, samples) {
+    const m = this.module;
+    const rows = samples[0].length;
+    const request = Float64Array.of(options.dt, UNITS[options.unit].metres, options.dampings.length,
+      ...options.dampings, options.periods.length, ...options.periods);
+    const at = m._malloc(request.byteLength);
+    m.HEAPF64.set(request, at / 8);
+    let pointer;
+    try {
+      pointer = m._cdmg_analyse(at);
+    } finally {
+      m._free(at);
+    }
+    const head = new Float64Array(m.HEAPF64.buffer, pointer, 3);
+    const [, dampingCount, periodCount] = head;
+    const total = 3 + 3 * 13 + periodCount + dampingCount * (1 + 17 * periodCount) + 7 * rows;
+    const w = new Float64Array(m.HEAPF64.buffer, pointer, total);
+    let k = 3;
+    const take = (count) => {
+      const part = Array.from(w.subarray(k, k + count));
+      k += count;
+      return part;
+    };
+    const problems = [];
+    const components = COMPONENT_ORDERS.map((_, c) => {
+      const [code, row, pga, pgaTime, pgv, pgvTime, pgd, pgdTime, arias, d575, d595, cav, cavG] = take(13);
+      const problem = problemSentence(code, row, c);
+      problems.push(problem);
+      if (problem)
+        return { pga: null, pgv: null, pgd: null, arias: null, d5_75: null, d5_95: null, cav: null, cav_g: null, problem };
+      return {
+        pga: { value: pga, time: pgaTime }, pgv: { value: pgv, time: pgvTime }, pgd: { value: pgd, time: pgdTime },
+        arias, d5_75: d575, d5_95: d595, cav, cav_g: cavG, problem,
+      };
+    });
+    const periods = take(periodCount);
+    const spectra = [];
+    for (let d = 0; d < dampingCount; ++d) {
+      const [damping] = take(1);
+      const parts = COMPONENT_ORDERS.map((_, c) => {
+        const [sd, sv, sa, psv, psa] = [0, 1, 2, 3, 4].map(() => take(periodCount));
+        return problems[c] ? null : { sd, sv, sa, psv, psa };
+      });
+      const rotd50 = take(periodCount);
+      const rotd100 = take(periodCount);
+      const horizontal = !problems[0] && !problems[1];
+      spectra.push({ damping, periods, components: parts, rotd50: horizontal ? rotd50 : null,
+        rotd100: horizontal ? rotd100 : null });
+    }
+    const series = () => {
+      const part = w.slice(k, k + rows);
+      k += rows;
+      return part;
+    };
+    const times = series();
+    const velocity = [];
+    const displacement = [];
+    for (let c = 0; c < 3; ++c) {
+      velocity.push(series());
+      displacement.push(series());
+    }
+    return {
+      analysis: { dt: options.dt, unit: options.unit, rows, components, spectra },
+      motion: { times, acceleration: samples.map((s) => Float64Array.from(s)), velocity, displacement },
+    };
+  }
+
+  // The programming interface: a run and its analysis, as a Promise.
+  analyse(files, input, options) {
+    try {
+      const checked = analysisOptions(options);
+      const run = this.run(files, input);
+      const rows = run.result.aborted ? 0 : run.samples[0].length;
+      const analysis = rows > 0 ? this.analysis(checked, run.samples).analysis : null;
+      return Promise.resolve({ ...run.result, analysis });
+    } catch (error) {
+      return Promise.reject(error);
+    }
   }
 
   // The programming interface: a run as a Promise of its result.

@@ -13,7 +13,10 @@ function fromBase64(text) {
 export async function main(createModule, wasmBase64) {
   const module = await createModule({ wasmBinary: fromBase64(wasmBase64) });
   const engine = new Engine(module);
-  globalThis.cdmg2csv = { convert: (files, input) => engine.convert(files, input) };
+  globalThis.cdmg2csv = {
+    convert: (files, input) => engine.convert(files, input),
+    analyse: (files, input, options) => engine.analyse(files, input, options),
+  };
   startApp(engine, document);
   document.documentElement.dataset.ready = 'true';
 }

@@ -1,8 +1,6 @@
 // The three places for the component files, and where chosen or dropped
 // files go. The files' names are the library's (Engine.componentNames).
 
-export const ORDERS = ['first', 'second', 'third'];
-
 // Places after `files` (each {name, bytes}) arrive: a file with a place's name
 // goes to its place; the others fill the empty places in order, and what
 // finds no empty place is left out. Returns the new places and the files

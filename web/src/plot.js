@@ -59,7 +59,7 @@ export function plotRecord(figure, times, samples, orders) {
     figure.append(panel);
     const last = k === samples.length - 1;
     const options = {
-      width: Math.max(chart.clientWidth, 300),
+      width: Math.max(chart.clientWidth, 200),
       height: PANEL_HEIGHT,
       legend: { show: false },
       scales: { x: { time: false } },
@@ -73,7 +73,7 @@ export function plotRecord(figure, times, samples, orders) {
   figure.append(reset);
   const resize = () => {
     for (const plot of plots) {
-      plot.setSize({ width: Math.max(plot.root.parentElement.clientWidth, 300), height: PANEL_HEIGHT });
+      plot.setSize({ width: Math.max(plot.root.parentElement.clientWidth, 200), height: PANEL_HEIGHT });
     }
   };
   window.addEventListener('resize', resize);

@@ -1,5 +1,5 @@
 // What the plot shows of a converted record: each component's peak. The
-// rows' times come from the library, as the table's time column has them.
+// rows' times come from the library's analysis.
 
 // The largest magnitude among `values` and the index where it first
 // stands; an empty series has none.

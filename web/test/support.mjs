@@ -146,3 +146,43 @@ export function outputFolder(name) {
   mkdirSync(folder, { recursive: true });
   return folder;
 }
+
+// analyse() in the page: the run's streams as Buffers and its analysis.
+export async function analyseInPage(page, files, input, options) {
+  const wire = Object.fromEntries(Object.entries(files).map(([name, bytes]) => [name, [...bytes]]));
+  return page.evaluate(
+    async (wire, input, options) => {
+      const files = Object.fromEntries(Object.entries(wire).map(([n, b]) => [n, new Uint8Array(b)]));
+      try {
+        const r = await globalThis.cdmg2csv.analyse(files, input, options);
+        return { aborted: r.aborted, exitStatus: r.exitStatus, analysis: r.analysis };
+      } catch (error) {
+        return { error: `${error.name}: ${error.message}` };
+      }
+    },
+    wire,
+    input,
+    options,
+  );
+}
+
+// Lets the page download into `folder`; `saved(name)` waits for the next
+// download to end and returns the file's text.
+export async function downloadsTo(page, folder) {
+  const cdp = await page.createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder, eventsEnabled: true });
+  return async (selector, name) => {
+    rmSync(join(folder, name), { force: true });
+    const done = new Promise((resolve) => {
+      const listener = (event) => {
+        if (event.state === 'inProgress') return;
+        cdp.off('Browser.downloadProgress', listener);
+        resolve(event.state);
+      };
+      cdp.on('Browser.downloadProgress', listener);
+    });
+    await page.click(selector);
+    if ((await done) !== 'completed') throw new Error(`the download of ${name} did not complete`);
+    return readFileSync(join(folder, name), 'utf8');
+  };
+}
