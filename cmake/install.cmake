@@ -23,10 +23,12 @@ if(WIN32)
   install(TARGETS cdmg2csv RUNTIME DESTINATION . COMPONENT portable)
   install(TARGETS cdmg2csv RUNTIME DESTINATION bin COMPONENT installed EXCLUDE_FROM_ALL)
   install(FILES README.md CHANGELOG.md DESTINATION . COMPONENT docs)
+  install(FILES docs/analysis.md DESTINATION docs COMPONENT docs)
   install(FILES LICENSE DESTINATION . COMPONENT license)
 else()
   install(TARGETS cdmg2csv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT portable)
   install(FILES README.md CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT docs)
+  install(FILES docs/analysis.md DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT docs)
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
   # Debian's own documents: the manual page compressed without a time stamp,
   # a native package's changelog, and a machine-readable copyright made from

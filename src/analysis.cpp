@@ -383,10 +383,8 @@ public:
   }
   bool contains(const Point &p) const {
     if (p.x * p.x + p.y * p.y <= inscribed2_) return true;
-    for (const Edge &e : edges_) {
-      if (e.nx * p.x + e.ny * p.y > e.c) return false;
-    }
-    return true;
+    return std::all_of(edges_.begin(), edges_.end(),
+                       [&p](const Edge &e) { return e.nx * p.x + e.ny * p.y <= e.c; });
   }
 
 private:
