@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <functional>
 #include <numbers>
 #include <random>
@@ -257,6 +258,59 @@ TEST(Analysis, RotDPeaksAreEveryPointsPeaks) {
     EXPECT_NEAR(r.largest, top, 1e-14 * top) << "trial " << trial;
     EXPECT_NEAR(r.median, (peaks[89] + peaks[90]) / 2, 1e-14 * top) << "trial " << trial;
   }
+}
+
+// The CSMIP V2 record's agency peaks against the integration of its own
+// corrected acceleration: PGA and every time agree; so does PGV, to the
+// agency's rounding; the displacement, which the agency takes from its own
+// baseline, to about a tenth.
+TEST(Analysis, RealRecordsAgencyPeaks) {
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
+  GTEST_SKIP() << "reads the record through gzip";
+#else
+  const std::string path =
+      std::string(CDMG_REALDATA_DIR) + "/csmip_south_napa_2014_concord_58667/CE58667.V2.gz";
+  FILE *in = popen(("gzip -dc '" + path + "' 2>/dev/null").c_str(), "r");
+  ASSERT_NE(in, nullptr);
+  std::vector<std::string> lines;
+  for (char line[256]; std::fgets(line, sizeof line, in);) lines.emplace_back(line);
+  pclose(in);
+  int channels = 0;
+  for (std::size_t at = 0; at < lines.size(); ++at) {
+    if (lines[at].find("points of accel data") == std::string::npos) continue;
+    // The channel's own peaks stand among its header lines.
+    double agency[3][2] = {};
+    for (std::size_t h = at - 30; h < at; ++h) {
+      for (int k = 0; k < 3; ++k) {
+        const char *forms[] = {"Peak acceleration = %lf %*s at %lf",
+                               "Peak velocity = %lf %*s at %lf",
+                               "Peak displacement = %lf %*s at %lf"};
+        std::string line = lines[h];
+        std::sscanf(line.c_str(), forms[k], &agency[k][0], &agency[k][1]);
+      }
+    }
+    const auto count = static_cast<std::size_t>(std::stoul(lines[at]));
+    std::vector<double> a;
+    for (std::size_t l = at + 1; a.size() < count; ++l) {
+      for (std::size_t c = 0; c + 10 <= lines[l].size() && a.size() < count; c += 10)
+        a.push_back(std::stod(lines[l].substr(c, 10)));
+    }
+    const an::Measures m = an::measures(a, 0.01, 0.01);
+    SCOPED_TRACE("channel " + std::to_string(++channels));
+    EXPECT_NEAR(m.pga.value, agency[0][0], 0.0005);
+    EXPECT_NEAR(m.pgv.value, agency[1][0], 0.005);
+    EXPECT_NEAR(m.pgd.value, agency[2][0], 0.15 * std::fabs(agency[2][0]));
+    EXPECT_NEAR(m.pga.time, agency[0][1], 1e-9);
+    EXPECT_NEAR(m.pgv.time, agency[1][1], 1e-9);
+    EXPECT_NEAR(m.pgd.time, agency[2][1], 1e-9);
+  }
+#ifdef CDMG_REQUIRE_REALDATA
+  ASSERT_EQ(channels, 3) << "the CSMIP record was not found at " << path;
+#else
+  if (channels == 0) GTEST_SKIP() << "the CSMIP record was not found at " << path;
+#endif
+  EXPECT_EQ(channels, 3);
+#endif
 }
 
 } // namespace
