@@ -70,14 +70,20 @@ void edit_values(char *row, float x, float y, float z) {
 
 void edit_counted_times(char *out, std::int32_t first, std::int32_t rows) {
   auto whole = static_cast<std::uint32_t>(first - 1) / 100;
-  auto hundredths = static_cast<std::uint32_t>(first - 1) % 100;
-  for (std::int32_t row = 0; row < rows; ++row, out += kRowBytes) {
-    std::memcpy(out, text_at(last_four_columns(whole)), 4);
-    std::memcpy(out + 3, text_at(decimals_piece(10 * hundredths)), 8);
-    if (++hundredths == 100) {
-      hundredths = 0;
-      ++whole;
+  auto hundredths = static_cast<std::int32_t>((first - 1) % 100);
+  while (rows > 0) {
+    // The rows that share a whole part take its four columns once.
+    char head[4];
+    std::memcpy(head, text_at(last_four_columns(whole)), 4);
+    const std::int32_t run = rows < 100 - hundredths ? rows : 100 - hundredths;
+    const char *decimals = text_at(decimals_piece(10 * static_cast<std::uint32_t>(hundredths)));
+    for (std::int32_t row = 0; row < run; ++row, out += kRowBytes, decimals += 80) {
+      std::memcpy(out, head, 4);
+      std::memcpy(out + 3, decimals, 8);
     }
+    rows -= run;
+    hundredths = 0;
+    ++whole;
   }
 }
 
