@@ -20,28 +20,35 @@ function inputBytes(input) {
   throw new TypeError('input: a Uint8Array or a string');
 }
 
-// Lays out a run's request as the module reads it: the file count, each
-// file's name length, bytes length, name and bytes, then the input.
-function request(files, stdin) {
-  const parts = [];
-  const word = (n) => parts.push(new Uint8Array(Uint32Array.of(n).buffer));
-  const entries = Object.entries(files);
+// Lays out a run's request in the module's memory, as the module reads it:
+// the file count, each file's name length, bytes length, name and bytes,
+// then the input. Returns its address, which the caller frees.
+function placeRequest(module, files, stdin) {
+  const entries = Object.entries(files).map(([name, bytes]) => [encoder.encode(name), bytes]);
+  const size = 4 + entries.reduce((sum, [name, bytes]) => sum + 8 + name.length + bytes.length, 0) + 4 + stdin.length;
+  const at = module._malloc(size);
+  // The views after the allocation: a grown memory has a new buffer.
+  const heap = module.HEAPU8;
+  const view = new DataView(heap.buffer);
+  let k = at;
+  const word = (n) => {
+    view.setUint32(k, n, true);
+    k += 4;
+  };
+  const put = (bytes) => {
+    heap.set(bytes, k);
+    k += bytes.length;
+  };
   word(entries.length);
   for (const [name, bytes] of entries) {
-    const nameBytes = encoder.encode(name);
-    word(nameBytes.length);
+    word(name.length);
     word(bytes.length);
-    parts.push(nameBytes, bytes);
+    put(name);
+    put(bytes);
   }
   word(stdin.length);
-  parts.push(stdin);
-  const all = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
-  let at = 0;
-  for (const part of parts) {
-    all.set(part, at);
-    at += part.length;
-  }
-  return all;
+  put(stdin);
+  return at;
 }
 
 // The record's units, in m/s², and their names in figures.
@@ -104,10 +111,8 @@ export class Engine {
   // One run: what convert() gives, with the table's name and the samples.
   run(files, input) {
     checkFiles(files);
-    const bytes = request(files, inputBytes(input));
     const m = this.module;
-    const at = m._malloc(bytes.length);
-    m.HEAPU8.set(bytes, at);
+    const at = placeRequest(m, files, inputBytes(input));
     let pointer;
     try {
       pointer = m._cdmg_run(at);
