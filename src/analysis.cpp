@@ -38,13 +38,26 @@ Problem find_problem(std::span<const double> a, std::size_t &row) {
   return any ? Problem::none : Problem::all_zero;
 }
 
+namespace {
+
+// One step of the integration, from a row to the next: the displacement
+// from the velocity at the row, then the velocity.
+inline void integrate_step(double &v, double &d, double now, double next, double dt) {
+  d = d + dt * v + dt * dt * (2.0 * now + next) / 6.0;
+  v = v + dt * (now + next) / 2.0;
+}
+
+} // namespace
+
 void integrate(std::span<const double> a, double dt, std::span<double> v, std::span<double> d) {
   if (a.empty()) return;
-  v[0] = 0.0;
-  d[0] = 0.0;
+  double velocity = 0.0;
+  double displacement = 0.0;
+  v[0] = d[0] = 0.0;
   for (std::size_t i = 0; i + 1 < a.size(); ++i) {
-    v[i + 1] = v[i] + dt * (a[i] + a[i + 1]) / 2.0;
-    d[i + 1] = d[i] + dt * v[i] + dt * dt * (2.0 * a[i] + a[i + 1]) / 6.0;
+    integrate_step(velocity, displacement, a[i], a[i + 1], dt);
+    v[i + 1] = velocity;
+    d[i + 1] = displacement;
   }
 }
 
@@ -76,9 +89,8 @@ Measures measures(std::span<const double> a, double dt, double unit) {
   m.problem = find_problem(a, m.problem_row);
   if (m.problem != Problem::none) return m;
   const std::size_t n = a.size();
-  // One pass: velocity and displacement as integrate() steps them, their
-  // peaks, the energy and the absolute area (neither of which branches on
-  // the data, whose sign changes at random).
+  // One pass: velocity and displacement, their peaks, the energy and the absolute area (neither of
+  // which branches on the data, whose sign changes at random).
   Tracked pga, pgv, pgd;
   pga.offer(a[0], 0);
   double v = 0.0;
@@ -86,8 +98,7 @@ Measures measures(std::span<const double> a, double dt, double unit) {
   double total = 0.0;
   double cav = 0.0;
   for (std::size_t i = 0; i + 1 < n; ++i) {
-    d = d + dt * v + dt * dt * (2.0 * a[i] + a[i + 1]) / 6.0;
-    v = v + dt * (a[i] + a[i + 1]) / 2.0;
+    integrate_step(v, d, a[i], a[i + 1], dt);
     pga.offer(a[i + 1], i + 1);
     pgv.offer(v, i + 1);
     pgd.offer(d, i + 1);
@@ -437,8 +448,8 @@ template <class Points> RotDPeaks rotd_of(const std::vector<Box> &boxes, const P
     }
   }
   for (std::size_t d = 0; d < kDirections; ++d) {
-    const double c = t.cos[10 * d];
-    const double s = t.sin[10 * d];
+    const double c = cosines[d];
+    const double s = sines[d];
     points(best[d], chunk);
     Point far = chunk[0];
     for (const Point &p : chunk) {
