@@ -140,8 +140,7 @@ int MemoryFolder::open(const char *name, OpenMode mode, OpenedFile &file) {
   }
   descriptors_.push_back(Open{key, 0, reads, writes, true});
   const Node &node = nodes_.at(key);
-  file = {static_cast<int>(descriptors_.size() - 1), node.kind == FileKind::regular,
-          static_cast<std::int64_t>(node.bytes.size())};
+  file = {static_cast<int>(descriptors_.size() - 1), node.kind == FileKind::regular};
   last_opened_ = key;
   return 0;
 }

@@ -75,7 +75,7 @@ int open_file(const char *name, int flags, OpenedFile &file) {
     ::close(fd);
     return error;
   }
-  file = {fd, S_ISREG(st.st_mode) || S_ISBLK(st.st_mode), st.st_size};
+  file = {fd, S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)};
   return 0;
 }
 

@@ -44,8 +44,7 @@ int open_file(const char *name, int flags, OpenedFile &file) {
     const bool folder = _stat64(name, &st) == 0 && (st.st_mode & _S_IFDIR) != 0;
     return folder ? EISDIR : opening_error; // EISDIR as on other platforms
   }
-  const bool disk = GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK;
-  file = {fd, disk, disk ? _filelengthi64(fd) : 0};
+  file = {fd, GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_DISK};
   return 0;
 }
 

@@ -24,13 +24,11 @@ enum class OpenMode {
   create_write_only // created, or emptied when it exists
 };
 
-// What an opening found: the stream, whether it can be repositioned (not a
-// pipe, a FIFO, a socket, a terminal or another character device), and the
-// file's size then.
+// What an opening found: the stream, and whether it can be repositioned
+// (not a pipe, a FIFO, a socket, a terminal or another character device).
 struct OpenedFile {
   int fd = -1;
   bool positionable = false;
-  std::int64_t size = 0;
 };
 
 class System {
