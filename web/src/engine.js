@@ -76,11 +76,12 @@ export function analysisOptions(options) {
   return { dt, unit, dampings, periods: periods ?? [] };
 }
 
-const COMPONENT_ORDERS = ['first', 'second', 'third'];
+// The components as the page names them, in the order they are read.
+export const ORDERS = ['first', 'second', 'third'];
 
 // The sentence that stands for a component's figures when it has none.
 function problemSentence(code, row, k) {
-  const which = `The ${COMPONENT_ORDERS[k]} component`;
+  const which = `The ${ORDERS[k]} component`;
   if (code === 1) return `${which} has no samples: it has no figures.`;
   if (code === 2) return `${which} is zero at every row: it has no peaks, durations or spectra.`;
   if (code === 3)
@@ -175,7 +176,7 @@ export class Engine {
       return part;
     };
     const problems = [];
-    const components = COMPONENT_ORDERS.map((_, c) => {
+    const components = ORDERS.map((_, c) => {
       const [code, row, pga, pgaTime, pgv, pgvTime, pgd, pgdTime, arias, d575, d595, cav, cavG] = take(13);
       const problem = problemSentence(code, row, c);
       problems.push(problem);
@@ -190,7 +191,7 @@ export class Engine {
     const spectra = [];
     for (let d = 0; d < dampingCount; ++d) {
       const [damping] = take(1);
-      const parts = COMPONENT_ORDERS.map((_, c) => {
+      const parts = ORDERS.map((_, c) => {
         const [sd, sv, sa, psv, psa] = [0, 1, 2, 3, 4].map(() => take(periodCount));
         return problems[c] ? null : { sd, sv, sa, psv, psa };
       });

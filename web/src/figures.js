@@ -1,9 +1,9 @@
 // The record's figures as the page shows and offers them: the measures'
 // table, the spectra's series, and both as CSV. The figures themselves come
 // from the library (Engine.analysis); nothing here computes one.
-import { UNITS } from './engine.js';
+import { ORDERS, UNITS } from './engine.js';
 
-export const ORDERS = ['first', 'second', 'third'];
+export { ORDERS };
 export const QUANTITIES = {
   psa: { name: 'PSA', kind: 'acceleration' },
   sa: { name: 'Sa', kind: 'acceleration' },

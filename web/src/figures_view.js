@@ -6,7 +6,7 @@
 import { analysisOptions } from './engine.js';
 import { ORDERS, QUANTITIES, measureRows, measuresCsv, shown, spectraCsv, spectrumSeries } from './figures.js';
 import { plotRecord } from './plot.js';
-import { plotSpectrum } from './spectrum.js';
+import { plotSpectrum } from './response_plot.js';
 
 export function startFigures(engine, document) {
   const byId = (id) => document.getElementById(id);
